@@ -64,7 +64,7 @@ std::uint64_t readUnsigned(const ElfFile& file, const std::uint8_t* p, std::size
 }
 
 Result<ElfFile> loadElf(const std::filesystem::path& path) {
-    const std::string label = path.string();
+    const std::string label = pathToUtf8(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) return makeError(ErrorCode::NotFound, "cannot open " + label);
     std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

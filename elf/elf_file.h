@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/path.h"
 #include "foundation/result.h"
 
 namespace vk::elf {
