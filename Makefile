@@ -27,3 +27,8 @@ asan:
 
 clean:
 	rm -rf build build-asan
+
+# Every fuzz target for FUZZ_SECONDS each (default 60); fails on any finding.
+.PHONY: fuzz
+fuzz:
+	sh scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)

@@ -1,5 +1,7 @@
 #include "elf/elf_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -12,14 +14,34 @@ bool fits(std::uint64_t offset, std::uint64_t length, std::uint64_t total) {
     return offset <= total && length <= total - offset;
 }
 
-std::string nameAt(ByteView table, std::uint64_t offset) {
-    if (offset >= table.size()) return {};
-    const auto* begin = table.data() + offset;
-    const auto* end = table.data() + table.size();
-    const auto* p = begin;
-    while (p != end && *p != 0) ++p;
-    return std::string(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin));
-}
+// Copies names out of one string table, within the budget that elf_file.h
+// documents.
+class NameReader {
+public:
+    explicit NameReader(ByteView table)
+        : table_(table), budget_(kNameBudgetBase + kNameBudgetFactor * table.size()) {}
+
+    // The scan for the NUL stops at the budget too, so that the time spent
+    // is bounded by it as well.
+    std::string at(std::uint64_t offset) {
+        if (offset >= table_.size() || budget_ == 0) return {};
+        const std::uint8_t* begin = table_.data() + offset;
+        const std::uint64_t room = std::min<std::uint64_t>(table_.size() - offset, budget_ + 1);
+        const void* nul = std::memchr(begin, 0, static_cast<std::size_t>(room));
+        const std::uint64_t length =
+            nul != nullptr ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(nul) - begin) : room;
+        if (length > budget_) {
+            budget_ = 0;
+            return {};
+        }
+        budget_ -= length;
+        return std::string(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(length));
+    }
+
+private:
+    ByteView table_;
+    std::uint64_t budget_;
+};
 
 Error invalid(std::string_view label, std::string_view what) {
     std::string text(label);
@@ -87,7 +109,8 @@ Result<ElfFile> parseElf(std::vector<std::uint8_t> data, std::string_view label)
 
     const HeaderTable t = readHeaderTable(f);
     const std::uint64_t minEntry = f.is64 ? 64 : 40;
-    if (t.offset == 0 || t.count == 0 || t.entrySize < minEntry || !fits(t.offset, t.entrySize * t.count, total))
+    if (t.offset == 0 || t.count == 0 || t.entrySize < minEntry ||
+        !fits(t.offset, t.entrySize * t.count, total))
         return invalid(label, ": no section headers");
 
     std::vector<std::uint64_t> nameOffsets;
@@ -115,8 +138,8 @@ Result<ElfFile> parseElf(std::vector<std::uint8_t> data, std::string_view label)
     }
 
     if (t.nameIndex < f.sections.size()) {
-        const ByteView names = sectionData(f, f.sections[t.nameIndex]);
-        for (std::size_t i = 0; i < f.sections.size(); ++i) f.sections[i].name = nameAt(names, nameOffsets[i]);
+        NameReader names(sectionData(f, f.sections[t.nameIndex]));
+        for (std::size_t i = 0; i < f.sections.size(); ++i) f.sections[i].name = names.at(nameOffsets[i]);
     }
     return f;
 }
@@ -140,13 +163,20 @@ ByteView sectionData(const ElfFile& file, std::string_view name) {
 
 std::string machineName(const ElfFile& file) {
     switch (file.machine) {
-    case 3: return "x86";
-    case 40: return "ARM";
-    case 62: return "x86-64";
-    case 94: return "Xtensa";
-    case 183: return "AArch64";
-    case 243: return "RISC-V";
-    default: return "machine " + std::to_string(file.machine);
+        case 3:
+            return "x86";
+        case 40:
+            return "ARM";
+        case 62:
+            return "x86-64";
+        case 94:
+            return "Xtensa";
+        case 183:
+            return "AArch64";
+        case 243:
+            return "RISC-V";
+        default:
+            return "machine " + std::to_string(file.machine);
     }
 }
 
@@ -168,14 +198,14 @@ std::vector<Symbol> readSymbols(const ElfFile& file) {
     if (table == file.sections.size()) return {};
 
     const ByteView entries = sectionData(file, file.sections[table]);
-    const ByteView strings = sectionData(file, file.sections[linkOf(table)]);
+    NameReader strings(sectionData(file, file.sections[linkOf(table)]));
     const std::size_t entrySize = file.is64 ? 24 : 16;
     std::vector<Symbol> symbols;
     if (entries.size() / entrySize > 1) symbols.reserve(entries.size() / entrySize - 1);
     for (std::size_t off = entrySize; off + entrySize <= entries.size(); off += entrySize) {
         const std::uint8_t* e = entries.data() + off;
         Symbol s;
-        s.name = nameAt(strings, readUnsigned(file, e, 4));
+        s.name = strings.at(readUnsigned(file, e, 4));
         std::uint8_t info = 0;
         if (file.is64) {
             info = e[4];

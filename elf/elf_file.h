@@ -49,6 +49,13 @@ struct Symbol {
 
 using ByteView = std::span<const std::uint8_t>;
 
+// Section and symbol names are copied from their string table up to a total
+// of kNameBudgetBase + kNameBudgetFactor * (the table's size) bytes per
+// table; later names read as empty, so that entries that all name one long
+// string cannot make a small file allocate gigabytes.
+inline constexpr std::uint64_t kNameBudgetBase = std::uint64_t{16} << 20;
+inline constexpr std::uint64_t kNameBudgetFactor = 8;
+
 Result<ElfFile> loadElf(const std::filesystem::path& path);
 
 // Builds an ElfFile from bytes already in memory; `label` stands for the

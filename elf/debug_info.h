@@ -1,0 +1,88 @@
+// What the DWARF reader hands to the rest of the system: a type table and the
+// global variables that live at one fixed address. Types refer to one another,
+// and variables to types, by index into the table (-1 for none).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "elf/elf_file.h"
+#include "foundation/result.h"
+
+namespace vk::elf {
+
+enum class TypeKind : std::uint8_t {
+    Other = 0,
+    Unspecified = 1,
+    Base = 2,
+    Struct = 3,
+    Union = 4,
+    Array = 5,
+    Enum = 6,
+    Pointer = 7,
+    Typedef = 8,
+    Qualified = 9,
+    Function = 10,
+};
+
+// A data member or base class. For a bit field, offset is that of its
+// storage unit and bitShift the position of its lowest bit within the
+// storage unit's value (read in the file's byte order).
+struct Member {
+    std::string name;
+    std::uint64_t offset = 0;
+    std::int32_t type = -1;
+    std::uint16_t bitSize = 0;
+    std::uint16_t bitShift = 0;
+};
+
+struct Enumerator {
+    std::int64_t value = 0;
+    std::string name;
+};
+
+struct TypeInfo {
+    TypeKind kind = TypeKind::Other;
+    std::string name;
+    std::uint64_t byteSize = 0;
+    std::uint8_t encoding = 0;  // DW_ATE code, Base entries only
+    std::int32_t target = -1;   // always -1 for Pointer entries
+    std::vector<Member> members;
+    std::vector<std::uint64_t> dims;  // outermost first; 0 when unknown
+    std::vector<Enumerator> enumerators;
+};
+
+struct GlobalVariable {
+    std::string name;
+    std::uint64_t address = 0;
+    std::int32_t typeIndex = -1;
+    bool external = false;
+    std::string unitName;
+};
+
+struct DebugInfo {
+    std::vector<TypeInfo> types;
+    std::vector<GlobalVariable> globals;  // in .debug_info order
+    std::vector<std::string> strings;     // always empty
+    std::uint64_t addressSize = 4;        // of the last unit header read
+};
+
+// Reads the file's DWARF debug information. NotFound when .debug_info or
+// .debug_abbrev is missing or empty; InvalidArgument "DWARF: ..." when the
+// debug data is malformed.
+Result<DebugInfo> loadDwarf(const ElfFile& file);
+
+// Follows Typedef and Qualified links (at most 64 moves); a negative index
+// is returned unchanged.
+std::int32_t resolveAlias(const std::vector<TypeInfo>& types, std::int32_t index);
+
+// The entry's byte size; while it is 0, follows Typedef, Qualified and Enum
+// links (at most 64 moves). 0 for a negative index.
+std::uint64_t byteSize(const std::vector<TypeInfo>& types, std::int32_t index);
+
+// Names of the Typedef entries met along the Typedef and Qualified links,
+// starting with the entry itself, outermost first; at most 32 entries.
+std::vector<std::string> typedefNames(const std::vector<TypeInfo>& types, std::int32_t index);
+
+}  // namespace vk::elf

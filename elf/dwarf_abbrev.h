@@ -1,0 +1,58 @@
+// A unit's abbreviation table from .debug_abbrev: for each abbreviation code
+// the DIE's tag, whether it has children, and its attribute specifications.
+// Specifications sit in one flat vector; codes up to a bound index directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "elf/dwarf_cursor.h"
+
+namespace vk::elf {
+
+struct AttrSpec {
+    std::uint64_t attr = 0;
+    std::uint64_t form = 0;
+    std::int64_t implicitConst = 0;  // DW_FORM_implicit_const only
+};
+
+struct Abbrev {
+    std::uint64_t tag = 0;
+    bool hasChildren = false;
+    std::size_t specBegin = 0;  // into AbbrevTable::specs
+    std::size_t specCount = 0;
+};
+
+class AbbrevTable {
+public:
+    // Reads the table at `offset`; a later declaration of a code replaces an
+    // earlier one. Throws ParseError "DWARF data truncated".
+    //
+    // Specifications that occupy no bytes in .debug_info (flag_present,
+    // implicit_const, addresses of size 0) are dropped unless `kept` wants
+    // their attribute and no earlier one of the same code in the declaration
+    // has already given it; so the DIE walk's work stays bounded by the bytes
+    // it reads, however many such specifications a declaration lists.
+    void read(const std::uint8_t* data, std::uint64_t size, bool littleEndian, std::uint64_t offset,
+              std::uint8_t addressSize, std::uint16_t version, bool (*kept)(std::uint64_t attr));
+
+    const Abbrev* find(std::uint64_t code) const;
+    std::span<const AttrSpec> specsOf(const Abbrev& a) const {
+        return {specs_.data() + a.specBegin, a.specCount};
+    }
+
+private:
+    static constexpr std::uint64_t kDenseCodes = 1u << 16;
+    static constexpr std::uint32_t kAbsent = 0xffffffffu;
+
+    std::vector<AttrSpec> specs_;
+    std::vector<Abbrev> abbrevs_;
+    std::vector<std::uint32_t> dense_;  // code -> index into abbrevs_
+    std::map<std::uint64_t, std::size_t> sparse_;
+    std::vector<std::uint64_t> zeroSized_;  // kept zero-size attributes of one declaration
+};
+
+}  // namespace vk::elf

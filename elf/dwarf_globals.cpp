@@ -1,0 +1,99 @@
+// Collecting the global variables that live at one fixed address.
+#include <algorithm>
+#include <unordered_set>
+#include <utility>
+
+#include "elf/dwarf_reader.h"
+
+namespace vk::elf {
+namespace {
+
+constexpr std::uint64_t SHF_ALLOC = 0x2;
+
+// The address ranges of the image's allocated sections, sorted and merged.
+// A linker that discards a variable's section (--gc-sections) leaves its
+// location at 0 or another address outside them; such a variable is not in
+// the image.
+class AllocatedRanges {
+public:
+    explicit AllocatedRanges(const ElfFile& file) {
+        for (const Section& s : file.sections) {
+            if (!(s.flags & SHF_ALLOC) || s.size == 0) continue;
+            const std::uint64_t end = s.addr + s.size < s.addr ? ~std::uint64_t{0} : s.addr + s.size;
+            ranges_.emplace_back(s.addr, end);
+        }
+        std::sort(ranges_.begin(), ranges_.end());
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> merged;
+        for (const auto& r : ranges_) {
+            if (!merged.empty() && r.first <= merged.back().second)
+                merged.back().second = std::max(merged.back().second, r.second);
+            else
+                merged.push_back(r);
+        }
+        ranges_ = std::move(merged);
+    }
+
+    bool contains(std::uint64_t address) const {
+        auto it =
+            std::upper_bound(ranges_.begin(), ranges_.end(), std::make_pair(address, ~std::uint64_t{0}));
+        if (it == ranges_.begin()) return false;
+        --it;
+        return address >= it->first && address < it->second;
+    }
+
+private:
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges_;
+};
+
+}  // namespace
+
+// True when the DIE's location is exactly one operation giving an address.
+// An operand cut short by the block's end fails with "DWARF data truncated".
+bool DwarfReader::locationAddress(std::uint32_t die, std::uint64_t& address) const {
+    const Attr a = attr(die, at::location);
+    if (a.attrClass != AttrClass::Block || a.size == 0) return false;
+    const Unit& unit = unitOf(die);
+    Cursor c{info.data() + a.value, a.size, elf.littleEndian, 0};
+    const std::uint8_t op = c.readU8();
+    if (op == 0x03) {  // DW_OP_addr
+        address = c.readUnsigned(unit.addressSize);
+    } else if (op == 0xa1 || op == 0xfb) {  // DW_OP_addrx, DW_OP_GNU_addr_index
+        const std::uint64_t index = c.readUleb();
+        const std::uint64_t base = unit.addrBase != 0 ? unit.addrBase : 8;
+        const std::uint64_t size = unit.addressSize;
+        if (base > addr.size()) return false;
+        const std::uint64_t room = addr.size() - base;
+        if (size != 0 && index >= room / size) return false;
+        Cursor entry{addr.data(), addr.size(), elf.littleEndian, base + index * size};
+        address = entry.readUnsigned(size);
+    } else {
+        return false;
+    }
+    return c.pos == c.size;
+}
+
+void DwarfReader::collectGlobals() {
+    const AllocatedRanges allocated(elf);
+    std::unordered_set<std::uint64_t> taken;
+    for (std::uint32_t i = 0; i < dies.size(); ++i) {
+        const Die& d = dies[i];
+        if (d.tag != 0x34 || attr(i, at::declaration) || !(d.flags & kInGlobalScope)) continue;
+        std::uint64_t address = 0;
+        if (!locationAddress(i, address) || !allocated.contains(address)) continue;
+        GlobalVariable g;
+        g.name = dieName(i);
+        if (g.name.empty()) continue;
+
+        const std::uint32_t declaration = attrRef(i, at::specification);
+        std::uint32_t typeDie = attrRef(i, at::type);
+        if (typeDie == kNoDie && declaration != kNoDie) typeDie = attrRef(declaration, at::type);
+        g.typeIndex = buildType(typeDie);
+        g.external = attr(i, at::external) || (declaration != kNoDie && attr(declaration, at::external));
+        g.unitName = unitOf(i).name;
+        g.address = address;
+        if (!taken.insert(address).second) continue;
+        result.globals.push_back(std::move(g));
+    }
+}
+
+}  // namespace vk::elf

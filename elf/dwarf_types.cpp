@@ -1,0 +1,284 @@
+// Building the type table from type DIEs. Entries are reserved before they
+// are filled, so a type graph that refers back to itself ends. The walk keeps
+// its own stack rather than recursing, so a chain of a million typedefs in a
+// malformed file cannot exhaust the call stack.
+#include <utility>
+
+#include "elf/dwarf_reader.h"
+
+namespace vk::elf {
+namespace {
+
+TypeKind kindOf(std::uint16_t tag) {
+    switch (tag) {
+        case 0x3b:
+            return TypeKind::Unspecified;
+        case 0x24:
+            return TypeKind::Base;
+        case 0x02:
+        case 0x13:
+            return TypeKind::Struct;
+        case 0x17:
+            return TypeKind::Union;
+        case 0x01:
+            return TypeKind::Array;
+        case 0x04:
+            return TypeKind::Enum;
+        case 0x0f:
+        case 0x10:
+        case 0x42:
+            return TypeKind::Pointer;
+        case 0x16:
+            return TypeKind::Typedef;
+        case 0x26:
+        case 0x35:
+        case 0x37:
+        case 0x47:
+            return TypeKind::Qualified;
+        case 0x15:
+            return TypeKind::Function;
+        default:
+            return TypeKind::Other;
+    }
+}
+
+std::uint64_t constantOr0(const Attr& a) {
+    return a.isConstant() ? a.value : 0;
+}
+
+// The storage unit's byte offset for a field whose first bit is bit `first`
+// of the containing type, counted in the file's bit order: aligned to the
+// storage size, or where the field straddles that unit (a long long field on
+// i386, whose ABI aligns long long to 4), the unit of the largest smaller
+// alignment that holds it whole. Sets `within` to the field's first bit in
+// that unit.
+std::uint64_t storageUnit(std::uint64_t first, std::uint64_t bits, std::uint64_t storage,
+                          std::uint64_t& within) {
+    std::uint64_t unit = first / 8;
+    if (storage > ~std::uint64_t{0} / 8)
+        unit = 0;
+    else if (storage != 0)
+        unit = first / (8 * storage) * storage;
+    if (storage != 0 && storage <= 8 && first - 8 * unit + bits > 8 * storage) {
+        for (std::uint64_t align = storage / 2; align >= 1; align /= 2) {
+            const std::uint64_t candidate = first / (8 * align) * align;
+            if (first - 8 * candidate + bits <= 8 * storage) {
+                unit = candidate;
+                break;
+            }
+        }
+    }
+    within = first - 8 * unit;
+    return unit;
+}
+
+// Sets the bit field's storage unit offset and shift from DW_AT_data_bit_offset
+// (DWARF 4 on) or DW_AT_bit_offset (DWARF 2 and 3, counted from the storage
+// unit's most significant bit). The shift always ends below 64: a field that
+// still lies outside its storage unit gets shift 0.
+void placeBitField(Member& m, std::uint64_t storage, const Attr& dataBitOffset, const Attr& bitOffset,
+                   bool littleEndian) {
+    const std::uint64_t bits = m.bitSize;
+    std::uint64_t shift = 0;
+    if (dataBitOffset) {
+        std::uint64_t within = 0;
+        m.offset = storageUnit(dataBitOffset.number(), bits, storage, within);
+        shift = littleEndian ? within : 8 * storage - bits - within;
+    } else if (bitOffset) {
+        const std::uint64_t o = bitOffset.number();
+        shift = 8 * storage - bits - o;
+        // Compilers emit offsets outside the unit (negative ones too) for
+        // fields that straddle it; such a field is placed from its absolute
+        // position instead, when the numbers are of a sane size.
+        const std::int64_t signedO = static_cast<std::int64_t>(o);
+        const bool inside = o <= 8 * storage && bits <= 8 * storage - o;
+        if (!inside && storage >= 1 && storage <= 8 && m.offset < (1ull << 56) && signedO > -(1ll << 32) &&
+            signedO < (1ll << 32)) {
+            const std::int64_t unitBits = static_cast<std::int64_t>(8 * storage);
+            const std::int64_t base = static_cast<std::int64_t>(8 * m.offset);
+            const std::int64_t first =
+                littleEndian ? base + unitBits - static_cast<std::int64_t>(bits) - signedO : base + signedO;
+            if (first >= 0) {
+                std::uint64_t within = 0;
+                m.offset = storageUnit(static_cast<std::uint64_t>(first), bits, storage, within);
+                shift = littleEndian ? within : 8 * storage - bits - within;
+            }
+        }
+    }
+    // Negative results wrap to huge numbers; 0 keeps every later mask shift
+    // below 64.
+    m.bitShift = shift < 64 ? static_cast<std::uint16_t>(shift) : 0;
+}
+
+}  // namespace
+
+// One type under construction: its values are built aside and stored into
+// the reserved entry when the frame finishes.
+struct TypeFrame {
+    std::uint32_t die = kNoDie;
+    std::int32_t index = -1;
+    TypeInfo info;
+    int phase = 0;  // 0: target next, 1: members
+    std::uint32_t child = kNoDie;
+    bool memberPending = false;  // `member` waits for its type to be built
+    Member member;
+};
+
+class TypeBuilder {
+public:
+    explicit TypeBuilder(DwarfReader& r) : r_(r) {}
+
+    std::int32_t build(std::uint32_t die) {
+        bool fresh = false;
+        const std::int32_t index = reserve(die, fresh);
+        if (!fresh) return index;
+        stack_.push_back(start(die, index));
+        while (!stack_.empty()) {
+            const std::uint32_t next = advance(stack_.back());
+            if (next != kNoDie) {
+                stack_.push_back(start(next, r_.typeByDie.at(next)));
+            } else {
+                finish(stack_.back());
+                stack_.pop_back();
+            }
+        }
+        return index;
+    }
+
+private:
+    std::int32_t reserve(std::uint32_t die, bool& fresh) {
+        fresh = false;
+        if (die == kNoDie) return -1;
+        const auto [it, inserted] =
+            r_.typeByDie.try_emplace(die, static_cast<std::int32_t>(r_.result.types.size()));
+        if (!inserted) return it->second;
+        r_.result.types.emplace_back();
+        fresh = true;
+        return it->second;
+    }
+
+    TypeFrame start(std::uint32_t die, std::int32_t index) {
+        TypeFrame f;
+        f.die = die;
+        f.index = index;
+        f.child = die + 1;
+        f.info.kind = kindOf(r_.dies[die].tag);
+        f.info.name = r_.dieName(die);
+        f.info.byteSize = constantOr0(r_.attr(die, at::byteSize));
+        if (f.info.kind == TypeKind::Base)
+            f.info.encoding = static_cast<std::uint8_t>(constantOr0(r_.attr(die, at::encoding)));
+        // The pointed-to type never enters the table through a pointer.
+        if (f.info.kind == TypeKind::Pointer && f.info.byteSize == 0)
+            f.info.byteSize = r_.unitOf(die).addressSize;
+        if (f.info.kind == TypeKind::Struct || f.info.kind == TypeKind::Union) {
+            std::size_t count = 0;  // reserved exactly: the table holds many structures
+            for (std::uint32_t c = die + 1; c < r_.dies[die].subtreeEnd; c = r_.dies[c].subtreeEnd)
+                count += r_.dies[c].tag == 0x0d || r_.dies[c].tag == 0x1c;
+            f.info.members.reserve(count);
+        }
+        return f;
+    }
+
+    // The next DIE whose type must be built before the frame can go on, or
+    // kNoDie when the frame is complete.
+    std::uint32_t advance(TypeFrame& f) {
+        bool fresh = false;
+        if (f.phase == 0) {
+            f.phase = 1;
+            if (f.info.kind != TypeKind::Pointer) {
+                const std::uint32_t target = r_.attrRef(f.die, at::type);
+                f.info.target = reserve(target, fresh);
+                if (fresh) return target;
+            }
+        }
+        if (f.info.kind != TypeKind::Struct && f.info.kind != TypeKind::Union) return kNoDie;
+        const std::uint32_t end = r_.dies[f.die].subtreeEnd;
+        for (;;) {
+            if (f.memberPending) {
+                finishMember(f);
+                f.memberPending = false;
+                f.child = r_.dies[f.child].subtreeEnd;
+            }
+            if (f.child >= end) return kNoDie;
+            const std::uint32_t c = f.child;
+            const std::uint16_t tag = r_.dies[c].tag;
+            if ((tag != 0x0d && tag != 0x1c) || r_.attr(c, at::declaration) || r_.attr(c, at::external)) {
+                f.child = r_.dies[c].subtreeEnd;
+                continue;
+            }
+            f.member = Member{};
+            if (tag == 0x0d) f.member.name = r_.dieName(c);
+            const std::uint32_t type = r_.attrRef(c, at::type);
+            f.member.type = reserve(type, fresh);
+            f.memberPending = true;
+            if (fresh) return type;
+        }
+    }
+
+    void finishMember(TypeFrame& f);
+    void finish(TypeFrame& f);
+
+    DwarfReader& r_;
+    std::vector<TypeFrame> stack_;
+};
+
+void TypeBuilder::finishMember(TypeFrame& f) {
+    const std::uint32_t c = f.child;
+    Member& m = f.member;
+    if (const Attr loc = r_.attr(c, at::dataMemberLocation)) {
+        if (loc.attrClass == AttrClass::Block) {
+            const std::uint8_t* bytes = r_.info.data() + loc.value;
+            if (loc.size > 0 && bytes[0] == 0x23) {  // DW_OP_plus_uconst
+                Cursor rest{bytes + 1, loc.size - 1u, r_.elf.littleEndian, 0};
+                m.offset = rest.readUleb();
+            }
+        } else {
+            m.offset = loc.number();
+        }
+    }
+    const Attr bits = r_.attr(c, at::bitSize);
+    if (!bits || !bits.isConstant() || bits.value == 0) {
+        f.info.members.push_back(std::move(m));
+        return;
+    }
+    m.bitSize = static_cast<std::uint16_t>(bits.value);
+    const Attr ownSize = r_.attr(c, at::byteSize);
+    const std::uint64_t storage = ownSize ? constantOr0(ownSize) : byteSize(r_.result.types, m.type);
+    placeBitField(m, storage, r_.attr(c, at::dataBitOffset), r_.attr(c, at::bitOffset), r_.elf.littleEndian);
+    f.info.members.push_back(std::move(m));
+}
+
+void TypeBuilder::finish(TypeFrame& f) {
+    TypeInfo& t = f.info;
+    for (std::uint32_t c = f.die + 1; c < r_.dies[f.die].subtreeEnd; c = r_.dies[c].subtreeEnd) {
+        const std::uint16_t tag = r_.dies[c].tag;
+        if (t.kind == TypeKind::Array && tag == 0x21) {
+            std::uint64_t count = 0;
+            const Attr n = r_.attr(c, at::count);
+            const Attr upper = r_.attr(c, at::upperBound);
+            if (n && n.attrClass != AttrClass::Block)
+                count = n.number();
+            else if (upper && upper.isConstant())
+                count = upper.value - constantOr0(r_.attr(c, at::lowerBound)) + 1;
+            t.dims.push_back(count);
+        } else if (t.kind == TypeKind::Enum && tag == 0x28) {
+            const Attr v = r_.attr(c, at::constValue);
+            t.enumerators.push_back(
+                Enumerator{v && v.isConstant() ? static_cast<std::int64_t>(v.value) : 0, r_.dieName(c)});
+        }
+    }
+    const bool sizeFromElements = t.kind == TypeKind::Array && t.byteSize == 0;
+    r_.result.types[static_cast<std::size_t>(f.index)] = std::move(t);
+    if (sizeFromElements) {
+        TypeInfo& stored = r_.result.types[static_cast<std::size_t>(f.index)];
+        std::uint64_t elements = 1;
+        for (std::uint64_t d : stored.dims) elements *= d;
+        stored.byteSize = byteSize(r_.result.types, stored.target) * elements;
+    }
+}
+
+std::int32_t DwarfReader::buildType(std::uint32_t die) {
+    return TypeBuilder(*this).build(die);
+}
+
+}  // namespace vk::elf

@@ -1,0 +1,319 @@
+// The reader on real compiler output: every fixture in every variant of the
+// matrix (clang and gcc, DWARF 2 to 5, 32- and 64-bit DWARF, both byte
+// orders). Expectations come from the same file's symbol table and data, or
+// from the compiler's own layout numbers stored in the fixture.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "elf/debug_info.h"
+
+namespace vk::elf {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Fixture {
+    std::string variant;
+    ElfFile elf;
+    DebugInfo info;
+
+    const GlobalVariable* global(const std::string& name) const {
+        for (const auto& g : info.globals)
+            if (g.name == name) return &g;
+        return nullptr;
+    }
+    const TypeInfo& type(std::int32_t index) const { return info.types.at(static_cast<std::size_t>(index)); }
+    const TypeInfo& resolved(std::int32_t index) const { return type(resolveAlias(info.types, index)); }
+    // `size` bytes of the image at `address`, read in the file's byte order.
+    std::uint64_t read(std::uint64_t address, std::uint64_t size) const {
+        for (const Section& s : elf.sections) {
+            if (s.type == SHT_NOBITS || !(s.flags & 2) || address < s.addr ||
+                address + size > s.addr + s.size)
+                continue;
+            return readUnsigned(elf, elf.data.data() + s.offset + (address - s.addr),
+                                static_cast<std::size_t>(size));
+        }
+        ADD_FAILURE() << variant << ": no data at " << address;
+        return 0;
+    }
+};
+
+bool isGcVariant(const std::string& variant) {
+    return variant.size() > 3 && variant.compare(variant.size() - 3, 3, "-gc") == 0;
+}
+
+// Every variant built of one fixture source.
+std::vector<Fixture> fixtures(const std::string& stem) {
+    std::vector<fs::path> paths;
+    for (const auto& entry : fs::directory_iterator(VK_FIXTURE_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(stem + "-", 0) == 0 && entry.path().extension() == ".elf")
+            paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    std::vector<Fixture> out;
+    for (const fs::path& p : paths) {
+        Fixture f;
+        const std::string name = p.stem().string();
+        f.variant = name.substr(stem.size() + 1);
+        auto elf = loadElf(p);
+        if (!elf.ok()) {
+            ADD_FAILURE() << elf.error().message();
+            continue;
+        }
+        f.elf = std::move(elf.value());
+        auto info = loadDwarf(f.elf);
+        if (!info.ok()) {
+            ADD_FAILURE() << name << ": " << info.error().message();
+            continue;
+        }
+        f.info = std::move(info.value());
+        out.push_back(std::move(f));
+    }
+    EXPECT_GE(out.size(), 13u) << stem;
+    return out;
+}
+
+// The variants that keep every global the source defines.
+std::vector<Fixture> fullFixtures(const std::string& stem) {
+    std::vector<Fixture> all = fixtures(stem);
+    std::vector<Fixture> out;
+    for (Fixture& f : all)
+        if (!isGcVariant(f.variant)) out.push_back(std::move(f));
+    return out;
+}
+
+// Function-local statics get compiler-made symbol names: "f.x" or "x.0" in
+// C, "_ZZ..." in C++.
+bool isFunctionLocal(const std::string& symbol) {
+    return symbol.find('.') != std::string::npos || symbol.rfind("_ZZ", 0) == 0;
+}
+
+bool namesMatch(const std::string& symbol, const std::string& global) {
+    if (symbol == global) return true;
+    // A C++ symbol holds the name with its length in front (_ZN6engine5g_rpmE).
+    return symbol.rfind("_Z", 0) == 0 &&
+           symbol.find(std::to_string(global.size()) + global) != std::string::npos;
+}
+
+class DwarfFixtureMatrix : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DwarfFixtureMatrix, GlobalsMatchTheSymbolTable) {
+    for (const Fixture& f : fixtures(GetParam())) {
+        SCOPED_TRACE(f.variant);
+        std::map<std::uint64_t, const Symbol*> objects;
+        const std::vector<Symbol> symbols = readSymbols(f.elf);
+        for (const Symbol& s : symbols)
+            if (s.type == STT_OBJECT && s.shndx != 0 && !isFunctionLocal(s.name)) objects[s.value] = &s;
+        std::set<std::uint64_t> collected;
+        for (const GlobalVariable& g : f.info.globals) {
+            collected.insert(g.address);
+            const auto it = objects.find(g.address);
+            ASSERT_NE(it, objects.end()) << g.name << " has no object symbol";
+            EXPECT_TRUE(namesMatch(it->second->name, g.name)) << it->second->name << " vs " << g.name;
+            EXPECT_EQ(byteSize(f.info.types, g.typeIndex), it->second->size) << g.name;
+            EXPECT_FALSE(g.unitName.empty());
+        }
+        for (const auto& [address, symbol] : objects)
+            EXPECT_TRUE(collected.count(address)) << symbol->name << " defined but not collected";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, DwarfFixtureMatrix,
+                         ::testing::Values("basic", "listing", "dwarf_types", "dwarf_cpp", "dwarf_multi",
+                                           "dwarf_gc"));
+
+const Member* findMember(const Fixture& f, std::int32_t typeIndex, const std::string& name,
+                         std::uint64_t& offset) {
+    const TypeInfo& t = f.resolved(typeIndex);
+    for (const Member& m : t.members) {
+        if (m.name == name) {
+            offset += m.offset;
+            return &m;
+        }
+        if (m.name.empty()) {  // anonymous members and base classes
+            std::uint64_t inner = offset + m.offset;
+            if (const Member* found = findMember(f, m.type, name, inner)) {
+                offset = inner;
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Offset of a member path such as "in.q" within the type.
+std::uint64_t pathOffset(const Fixture& f, std::int32_t typeIndex, const std::string& path) {
+    std::uint64_t offset = 0;
+    std::stringstream parts(path);
+    std::string part;
+    while (std::getline(parts, part, '.')) {
+        const Member* m = findMember(f, typeIndex, part, offset);
+        if (!m) {
+            ADD_FAILURE() << "no member " << part << " in " << path;
+            return ~0ull;
+        }
+        typeIndex = m->type;
+    }
+    return offset;
+}
+
+TEST(DwarfFixtures, BitFieldMasksMatchTheStoredBits) {
+    for (const Fixture& f : fullFixtures("dwarf_types")) {
+        SCOPED_TRACE(f.variant);
+        int checked = 0;
+        for (const GlobalVariable& g : f.info.globals) {
+            if (g.name.rfind("g_only_", 0) != 0) continue;
+            const std::string field = g.name.substr(7);
+            std::uint64_t offset = 0;
+            const Member* m = findMember(f, g.typeIndex, field, offset);
+            ASSERT_NE(m, nullptr) << field;
+            ASSERT_GT(m->bitSize, 0u) << field;
+            ASSERT_LT(m->bitShift, 64u);
+            const std::uint64_t size = byteSize(f.info.types, m->type);
+            ASSERT_LE(size, 8u);
+            ASSERT_LE(m->bitShift + m->bitSize, 8 * size) << field;
+            const std::uint64_t ones = m->bitSize >= 64 ? ~0ull : (1ull << m->bitSize) - 1;
+            EXPECT_EQ(f.read(g.address + offset, size), ones << m->bitShift) << field;
+            ++checked;
+        }
+        EXPECT_EQ(checked, 12);
+    }
+}
+
+TEST(DwarfFixtures, MemberOffsetsMatchTheCompilersLayout) {
+    const char* paths[] = {nullptr, "in", "in.q", "word", "hi", "named.n", "tail", nullptr, "plain"};
+    for (const Fixture& f : fullFixtures("dwarf_types")) {
+        SCOPED_TRACE(f.variant);
+        const GlobalVariable* layout = f.global("g_layout");
+        const GlobalVariable* outer = f.global("g_outer");
+        const GlobalVariable* bits = f.global("g_only_a");
+        ASSERT_TRUE(layout && outer && bits);
+        const TypeInfo& array = f.resolved(layout->typeIndex);
+        ASSERT_EQ(array.kind, TypeKind::Array);
+        ASSERT_EQ(array.dims, (std::vector<std::uint64_t>{9}));
+        const std::uint64_t stride = byteSize(f.info.types, array.target);
+        auto value = [&](int i) { return f.read(layout->address + i * stride, stride); };
+        EXPECT_EQ(value(0), byteSize(f.info.types, outer->typeIndex));
+        EXPECT_EQ(value(7), byteSize(f.info.types, bits->typeIndex));
+        for (int i = 1; i < 9; ++i) {
+            if (!paths[i]) continue;
+            const std::int32_t type = i == 8 ? bits->typeIndex : outer->typeIndex;
+            EXPECT_EQ(value(i), pathOffset(f, type, paths[i])) << paths[i];
+        }
+    }
+}
+
+TEST(DwarfFixtures, DimensionsEnumeratorsTypedefsAndPointers) {
+    for (const Fixture& f : fullFixtures("dwarf_types")) {
+        SCOPED_TRACE(f.variant);
+        const GlobalVariable* cube = f.global("g_cube");
+        ASSERT_NE(cube, nullptr);
+        EXPECT_EQ(f.resolved(cube->typeIndex).dims, (std::vector<std::uint64_t>{2, 3, 4}));
+
+        const GlobalVariable* sign = f.global("g_sign");
+        ASSERT_NE(sign, nullptr);
+        const TypeInfo& e = f.resolved(sign->typeIndex);
+        ASSERT_EQ(e.kind, TypeKind::Enum);
+        ASSERT_EQ(e.enumerators.size(), 4u);
+        EXPECT_EQ(e.enumerators[0].name, "SIGN_NEG");
+        EXPECT_EQ(e.enumerators[0].value, -5);
+        EXPECT_EQ(e.enumerators[2].value, 7);
+        EXPECT_EQ(e.enumerators[3].value, 0x7fffffff);
+
+        const GlobalVariable* cv = f.global("g_cv");
+        ASSERT_NE(cv, nullptr);
+        EXPECT_EQ(typedefNames(f.info.types, cv->typeIndex),
+                  (std::vector<std::string>{"cv_u16_alias", "cv_u16", "u16"}));
+        EXPECT_EQ(f.resolved(cv->typeIndex).kind, TypeKind::Base);
+
+        const GlobalVariable* node = f.global("g_node");
+        ASSERT_NE(node, nullptr);
+        std::uint64_t offset = 0;
+        const Member* next = findMember(f, node->typeIndex, "next", offset);
+        ASSERT_NE(next, nullptr);
+        EXPECT_EQ(f.type(next->type).kind, TypeKind::Pointer);
+        EXPECT_EQ(f.type(next->type).target, -1);
+        const Member* pair = findMember(f, node->typeIndex, "pair", offset);
+        ASSERT_NE(pair, nullptr);
+        EXPECT_EQ(f.resolved(pair->type).dims, (std::vector<std::uint64_t>{2}));
+
+        for (const char* flexible : {"g_packet", "g_outer"}) {
+            const GlobalVariable* g = f.global(flexible);
+            ASSERT_NE(g, nullptr);
+            const TypeInfo& t = f.resolved(g->typeIndex);
+            const TypeInfo& last = f.resolved(t.members.back().type);
+            EXPECT_EQ(last.kind, TypeKind::Array) << flexible;
+            EXPECT_EQ(last.dims, (std::vector<std::uint64_t>{0})) << flexible;
+        }
+        for (const char* absent : {"l_calls", "l_buffer", "l_nested", "g_declared_only"})
+            EXPECT_EQ(f.global(absent), nullptr) << absent;
+        EXPECT_NE(f.global("g_late"), nullptr);
+    }
+}
+
+TEST(DwarfFixtures, CppNamespacesClassesAndStaticMembers) {
+    for (const Fixture& f : fixtures("dwarf_cpp")) {
+        SCOPED_TRACE(f.variant);
+        std::set<std::string> names;
+        for (const auto& g : f.info.globals) names.insert(g.name);
+        const std::set<std::string> defined = {"g_rpm",    "g_ratio", "s_instances", "g_sensor", "g_holder",
+                                               "g_target", "g_ref",   "g_hidden",    "s_inline"};
+        if (isGcVariant(f.variant)) {
+            EXPECT_TRUE(std::includes(defined.begin(), defined.end(), names.begin(), names.end()));
+        } else {
+            EXPECT_EQ(names, defined);
+        }
+        if (isGcVariant(f.variant)) continue;
+        const GlobalVariable* instances = f.global("s_instances");
+        EXPECT_TRUE(instances->external);
+        EXPECT_EQ(f.resolved(instances->typeIndex).name, "int");
+        const TypeInfo& sensor = f.resolved(f.global("g_sensor")->typeIndex);
+        EXPECT_EQ(sensor.name, "Sensor");
+        ASSERT_EQ(sensor.members.size(), 3u);  // base, raw, scale; no static members
+        EXPECT_EQ(sensor.members[0].name, "");
+        EXPECT_EQ(f.resolved(sensor.members[0].type).name, "Base");
+        EXPECT_EQ(sensor.members[1].name, "raw");
+        const TypeInfo& ref = f.resolved(f.global("g_ref")->typeIndex);
+        EXPECT_EQ(ref.kind, TypeKind::Pointer);
+        EXPECT_FALSE(f.global("g_hidden")->external);
+    }
+}
+
+TEST(DwarfFixtures, AVariableEmittedByTwoUnitsIsCollectedOnce) {
+    for (const Fixture& f : fixtures("dwarf_multi")) {
+        SCOPED_TRACE(f.variant);
+        std::map<std::string, int> count;
+        for (const auto& g : f.info.globals) ++count[g.name];
+        EXPECT_EQ(count, (std::map<std::string, int>{
+                             {"g_defined_other", 1}, {"g_inline_shared", 1}, {"g_main_only", 1}}));
+        const std::string unit = f.global("g_defined_other")->unitName;
+        EXPECT_NE(unit.find("other.cpp"), std::string::npos) << unit;
+    }
+}
+
+TEST(DwarfFixtures, GcSectionsDropDiscardedVariables) {
+    int gcVariants = 0;
+    for (const Fixture& f : fixtures("dwarf_gc")) {
+        SCOPED_TRACE(f.variant);
+        const bool gc = isGcVariant(f.variant);
+        gcVariants += gc;
+        EXPECT_NE(f.global("g_used"), nullptr);
+        EXPECT_NE(f.global("g_used_bss"), nullptr);
+        for (const char* name : {"g_unused", "g_unused_bss", "g_unused_const", "g_unused_array"}) {
+            EXPECT_EQ(f.global(name) != nullptr, !gc) << name;
+            // The discarded variables are still described in the debug data.
+            const std::string text(f.elf.data.begin(), f.elf.data.end());
+            EXPECT_NE(text.find(name), std::string::npos) << name;
+        }
+    }
+    EXPECT_GE(gcVariants, 2);
+}
+
+}  // namespace
+}  // namespace vk::elf

@@ -1,0 +1,205 @@
+// Which DIEs become global variables: scope, declarations, location forms,
+// names and types through declarations, the address rule and addresses
+// outside the image.
+#include <gtest/gtest.h>
+
+#include "dwarf_builder.h"
+
+namespace vk::elf {
+namespace {
+
+using namespace test;
+
+struct Unit5 {
+    DieWriter w{UnitShape{}, true};
+    std::uint32_t intType = 0;
+
+    Unit5() {
+        w.code(kCu).b.str("cu");
+        intType = w.offset();
+        w.code(kBase).b.str("int").u8(4).u8(5);
+    }
+    void var(const char* name, std::uint64_t address) {
+        w.code(kVar).b.str(name).u32(intType);
+        w.addrLocation(address);
+    }
+};
+
+Result<DebugInfo> loadUnit(Unit5& u, DwarfFile f = {}) {
+    u.w.b.u8(0);
+    f.abbrev = commonAbbrevs();
+    f.info = u.w.unit();
+    return load(f);
+}
+
+std::vector<std::string> names(const Result<DebugInfo>& r) {
+    std::vector<std::string> out;
+    if (!r.ok()) return {"error: " + r.error().message()};
+    for (const auto& g : r.value().globals) out.push_back(g.name);
+    return out;
+}
+
+TEST(DwarfGlobals, OnlyVariablesInUnitNamespaceOrClassScope) {
+    Unit5 u;
+    u.var("top", 0x1000);
+    u.w.code(kNamespace).b.str("ns");
+    u.var("in_namespace", 0x1004);
+    u.w.code(kStruct).b.str("S").u8(4);
+    u.var("in_class", 0x1008);
+    u.w.b.u8(0).u8(0);  // close S and ns
+    u.w.code(kSubprogram).b.str("f");
+    u.var("function_static", 0x100c);
+    u.w.code(kLexicalBlock);
+    u.var("block_static", 0x1010);
+    u.w.b.u8(0).u8(0);  // close block and f
+    u.w.code(kNamespace).b.str("outer");
+    u.w.code(kSubprogram).b.str("g");
+    u.w.code(kNamespace).b.str("inner");  // under a function: still not global
+    u.var("namespace_in_function", 0x1014);
+    u.w.b.u8(0).u8(0).u8(0);
+    EXPECT_EQ(names(loadUnit(u)), (std::vector<std::string>{"top", "in_namespace", "in_class"}));
+}
+
+TEST(DwarfGlobals, DeclarationsLocationListsAndComposedLocationsAreLeftOut) {
+    Unit5 u;
+    u.w.code(kVarDecl).b.str("declared").u32(u.intType);
+    u.w.code(kVarDeclFlag0).b.str("declared_false").u8(0);
+    u.w.addrLocation(0x1000);
+    u.w.code(kVarLocList).b.str("loclist").u32(u.intType).u32(0);
+    u.w.code(kVar).b.str("plus").u32(u.intType).uleb(7).u8(0x03).u32(0x1000).u8(0x23).u8(4);
+    u.w.code(kVar).b.str("register").u32(u.intType).uleb(1).u8(0x50);
+    u.w.code(kVar).b.str("empty").u32(u.intType).uleb(0);
+    u.w.code(kVarNoType).b.str("untyped");
+    u.w.addrLocation(0x1008);
+    u.w.code(kVarNoType).b.str("");
+    u.w.addrLocation(0x100c);
+    const auto r = loadUnit(u);
+    EXPECT_EQ(names(r), (std::vector<std::string>{"untyped"}));
+    EXPECT_EQ(r.value().globals[0].typeIndex, -1);
+}
+
+TEST(DwarfGlobals, TruncatedAddressOperandFails) {
+    Unit5 u;
+    u.w.code(kVar).b.str("cut").u32(u.intType).uleb(3).u8(0x03).u8(0).u8(0x10);
+    auto r = loadUnit(u);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().code, ErrorCode::InvalidArgument);
+    EXPECT_EQ(r.error().message(), "DWARF: DWARF data truncated");
+}
+
+TEST(DwarfGlobals, AddressIndexOperations) {
+    // DWARF 5 unit: DW_OP_addrx with and without DW_AT_addr_base, and the
+    // GNU form; entries outside .debug_addr leave the variable out.
+    auto run = [](bool withBase, std::vector<std::uint64_t> indices, std::uint8_t op) {
+        UnitShape s;
+        s.version = 5;
+        Bytes ab;
+        if (withBase)
+            abbrevDecl(ab, 1, 0x11, true, {{0x73, 0x17}});
+        else
+            abbrevDecl(ab, 1, 0x11, true, {});
+        abbrevDecl(ab, 2, 0x34, false, {{0x03, 0x08}, {0x02, 0x18}});
+        ab.u8(0);
+        DieWriter w(s);
+        w.code(1);
+        if (withBase) w.b.u32(16);
+        int n = 0;
+        for (std::uint64_t index : indices) {
+            Bytes loc;
+            loc.u8(op).uleb(index);
+            w.code(2).b.str("v" + std::to_string(n++)).uleb(loc.size()).append(loc.data);
+        }
+        w.b.u8(0);
+        DwarfFile f;
+        f.abbrev = ab.data;
+        f.info = w.unit();
+        // Offsets 0-7 header, 8 entry 0 without base; base 16: entries at 16, 20.
+        f.addr = Bytes().u64(0).u32(0x1100).u32(0).u32(0x1200).u32(0x1204).data;
+        auto r = load(f);
+        std::vector<std::uint64_t> addresses;
+        if (r.ok())
+            for (const auto& g : r.value().globals) addresses.push_back(g.address);
+        return addresses;
+    };
+    EXPECT_EQ(run(false, {0, 3, 4}, 0xa1), (std::vector<std::uint64_t>{0x1100, 0x1204}));
+    EXPECT_EQ(run(true, {0, 1, 2, ~0ull}, 0xa1), (std::vector<std::uint64_t>{0x1200, 0x1204}));
+    EXPECT_EQ(run(true, {1}, 0xfb), (std::vector<std::uint64_t>{0x1204}));
+}
+
+TEST(DwarfGlobals, NamesTypesAndExternalThroughTheDeclaration) {
+    // A static data member: declared in its class, defined outside with only
+    // DW_AT_specification and a location.
+    Unit5 u;
+    u.w.code(kStruct).b.str("S").u8(4);
+    const std::uint32_t decl = u.w.offset();
+    u.w.code(kVarDecl).b.str("count").u32(u.intType);
+    u.w.b.u8(0);
+    u.w.code(kVarSpec).b.u32(decl);
+    u.w.addrLocation(0x1010);
+    // Inlined-style definition naming its origin.
+    const std::uint32_t origin = u.w.offset();
+    u.w.code(kVarDecl).b.str("origin").u32(u.intType);
+    u.w.code(kVarOrigin).b.u32(origin);
+    u.w.addrLocation(0x1014);
+    auto r = loadUnit(u);
+    ASSERT_TRUE(r.ok()) << r.error().message();
+    ASSERT_EQ(names(r), (std::vector<std::string>{"count", "origin"}));
+    const GlobalVariable& g = r.value().globals[0];
+    EXPECT_EQ(g.address, 0x1010u);
+    EXPECT_TRUE(g.external);
+    EXPECT_EQ(g.unitName, "cu");
+    ASSERT_GE(g.typeIndex, 0);
+    EXPECT_EQ(r.value().types[static_cast<std::size_t>(g.typeIndex)].name, "int");
+    // Through an abstract origin the name comes, but not the type.
+    EXPECT_EQ(r.value().globals[1].typeIndex, -1);
+}
+
+TEST(DwarfGlobals, LoopingSpecificationChainsEnd) {
+    // Two nameless definitions whose specifications name each other, and one
+    // naming itself: their names are empty, so neither is collected.
+    Unit5 u;
+    const std::uint32_t a = u.w.offset();
+    u.w.code(kVarSpec);
+    const std::size_t slot = u.w.slot();
+    u.w.addrLocation(0x1000);
+    const std::uint32_t b = u.w.offset();
+    u.w.code(kVarSpec).b.u32(a);
+    u.w.addrLocation(0x1004);
+    u.w.patch(slot, b);
+    const std::uint32_t self = u.w.offset();
+    u.w.code(kVarSpec).b.u32(self);
+    u.w.addrLocation(0x1008);
+    u.w.code(kVarSpec).b.u32(0x7777);  // names no DIE
+    u.w.addrLocation(0x100c);
+    u.var("named", 0x1010);
+    EXPECT_EQ(names(loadUnit(u)), (std::vector<std::string>{"named"}));
+}
+
+TEST(DwarfGlobals, TheFirstVariableAtAnAddressWins) {
+    Unit5 u;
+    u.var("first", 0x1000);
+    u.var("second", 0x1000);
+    u.var("third", 0x1004);
+    const auto r = loadUnit(u);
+    EXPECT_EQ(names(r), (std::vector<std::string>{"first", "third"}));
+    // The dropped variable's type is built all the same.
+    EXPECT_EQ(r.value().types.size(), 1u);
+}
+
+TEST(DwarfGlobals, AddressesOutsideTheImageAreLeftOut) {
+    // A --gc-sections link leaves discarded variables at 0; only addresses
+    // in allocated sections (.bss included) count.
+    Unit5 u;
+    u.var("discarded", 0);
+    u.var("data", 0x1ffc);
+    u.var("past_data", 0x2000);
+    u.var("bss", 0x8000);
+    u.var("not_allocated", 0x9000);
+    DwarfFile f;
+    f.extra.push_back(SectionSpec{".bss", {}, 8, 0x3, 0x8000, 0x100});
+    f.extra.push_back(SectionSpec{".comment", std::vector<std::uint8_t>(16, 0), 1, 0, 0x9000, 0});
+    EXPECT_EQ(names(loadUnit(u, f)), (std::vector<std::string>{"data", "bss"}));
+}
+
+}  // namespace
+}  // namespace vk::elf

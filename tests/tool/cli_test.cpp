@@ -1,0 +1,445 @@
+// The vk-quillet executable run as a real process: list output byte for
+// byte on the fixture matrix, the summary, the mode choice, help and the
+// error lines with their exit statuses.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "elf/elf_file.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+fs::path scratchRoot() {
+    return fs::path(VK_BINARY_DIR) / "cli_test_scratch" / std::to_string(::getpid());
+}
+
+fs::path scratchDir() {
+    fs::create_directories(scratchRoot());
+    return scratchRoot();
+}
+
+class ScratchCleanup : public testing::Environment {
+public:
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(scratchRoot(), ignored);
+    }
+};
+testing::Environment* const scratchCleanup = testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
+// Runs the tool with `args`, standard output and error captured in files.
+ToolRun runTool(const std::vector<std::string>& args) {
+    const fs::path tool = fs::path(VK_BINARY_DIR) / "vk-quillet";
+    const fs::path dir = scratchDir();
+    const std::string outPath = (dir / "stdout").string();
+    const std::string errPath = (dir / "stderr").string();
+
+    std::vector<std::string> argvText{tool.string()};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    ToolRun run;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << tool << " (build the vk-quillet target first)";
+        return run;
+    }
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    return run;
+}
+
+std::string fixture(const std::string& variant) {
+    return std::string(VK_FIXTURE_DIR) + "/listing-" + variant + ".elf";
+}
+
+// The layout of listing.c's globals, written from its source for the two
+// pointer widths of the matrix; in the order the compiler emits them.
+struct Leaf {
+    std::string suffix;
+    std::uint64_t offset;
+    std::uint64_t size;
+    std::string type;
+    bool bitField = false;
+    bool arrayElement = false;  // position among its array's elements
+    std::uint64_t element = 0;
+};
+
+struct Global {
+    std::string name;
+    std::vector<Leaf> leaves;
+};
+
+std::vector<Global> listingLayout(std::uint64_t pointerSize) {
+    std::vector<Global> globals;
+
+    Global sensor{"sensor_a", {}};
+    sensor.leaves = {{".rpm", 0, 2, "unsigned short"},
+                     {".word", 4, 4, "unsigned int"},
+                     {".bytes[0]", 4, 1, "unsigned char", false, true, 0},
+                     {".bytes[1]", 5, 1, "unsigned char", false, true, 1}};
+    for (std::uint64_t i = 0; i < 3; ++i) {
+        const std::string index = ".track[" + std::to_string(i) + "]";
+        sensor.leaves.push_back({index + ".x", 8 + 4 * i, 2, "short", false, true, i});
+        sensor.leaves.push_back({index + ".y", 10 + 4 * i, 2, "short", false, true, i});
+    }
+    sensor.leaves.push_back({".mode", 20, 4, "enum mode"});
+    sensor.leaves.push_back({".valid", 24, 1, "_Bool"});
+    sensor.leaves.push_back({".source", pointerSize == 8 ? 32u : 28u, pointerSize, "pointer"});
+    globals.push_back(sensor);
+
+    globals.push_back({"status",
+                       {{".ready", 0, 4, "unsigned int", true},
+                        {".level", 0, 4, "unsigned int", true},
+                        {".code", 0, 4, "unsigned int", true},
+                        {".tail", 2, 2, "unsigned short"}}});
+
+    Global map{"map3", {}};
+    for (std::uint64_t i = 0; i < 20; ++i) {
+        const std::string index = "[" + std::to_string(i / 10) + "][" + std::to_string(i / 5 % 2) + "][" +
+                                  std::to_string(i % 5) + "]";
+        map.leaves.push_back({index, i, 1, "unsigned char", false, true, i});
+    }
+    globals.push_back(map);
+
+    Global label{"label", {}};
+    for (std::uint64_t i = 0; i < 6; ++i)
+        label.leaves.push_back({"[" + std::to_string(i) + "]", i, 1, "char", false, true, i});
+    globals.push_back(label);
+
+    globals.push_back(
+        {"gains", {{"[0]", 0, 8, "double", false, true, 0}, {"[1]", 8, 8, "double", false, true, 1}}});
+    globals.push_back({"total", {{"", 0, 8, "long long"}}});
+    globals.push_back({"samples",
+                       {{"[0]", 0, pointerSize, "pointer", false, true, 0},
+                        {"[1]", pointerSize, pointerSize, "pointer", false, true, 1}}});
+    return globals;
+}
+
+// Addresses of the globals from the file's own symbol table.
+std::map<std::string, std::uint64_t> symbolAddresses(const std::string& path) {
+    std::map<std::string, std::uint64_t> addresses;
+    auto elf = vk::elf::loadElf(path);
+    if (!elf.ok()) return addresses;
+    for (const vk::elf::Symbol& s : vk::elf::readSymbols(elf.value()))
+        if (s.type == vk::elf::STT_OBJECT) addresses[s.name] = s.value;
+    return addresses;
+}
+
+std::string line(std::uint64_t address, std::uint64_t size, const std::string& type, const std::string& name,
+                 bool bitField) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "0x%08llX  %-3llu %-24s %s%s\n",
+                  static_cast<unsigned long long>(address), static_cast<unsigned long long>(size),
+                  type.c_str(), name.c_str(), bitField ? " (bit field)" : "");
+    return buffer;
+}
+
+struct Variant {
+    std::string name;
+    std::uint64_t pointerSize;
+    std::string machine;
+    bool little;
+    bool gcc = false;  // names base types the long way: "short unsigned int"
+    bool gc = false;   // linked with --gc-sections: unused globals are gone
+};
+
+// The base-type names as gcc writes them, where they differ from clang's.
+std::string typeNameFor(const Variant& v, const std::string& type) {
+    if (!v.gcc) return type;
+    if (type == "unsigned short") return "short unsigned int";
+    if (type == "short") return "short int";
+    if (type == "long long") return "long long int";
+    return type;
+}
+
+struct Expected {
+    std::string out;
+    std::size_t lines = 0;
+    std::size_t globals = 0;
+};
+
+// What the list shows for variant `v` with the array limit `limit` and the
+// leaf-name filter `keep`. A global is expected when the symbol table has
+// it; only the --gc-sections variants may lack one.
+template <typename Keep>
+Expected expectedList(const Variant& v, std::uint64_t limit, Keep keep) {
+    Expected expected;
+    const auto addresses = symbolAddresses(fixture(v.name));
+    for (const Global& global : listingLayout(v.pointerSize)) {
+        if (addresses.count(global.name) == 0) {
+            EXPECT_TRUE(v.gc) << global.name << " missing from " << v.name;
+            continue;
+        }
+        ++expected.globals;
+        const std::uint64_t base = addresses.at(global.name);
+        for (const Leaf& leaf : global.leaves) {
+            const std::string name = global.name + leaf.suffix;
+            if (leaf.arrayElement && leaf.element >= limit) continue;
+            if (!keep(name)) continue;
+            expected.out +=
+                line(base + leaf.offset, leaf.size, typeNameFor(v, leaf.type), name, leaf.bitField);
+            ++expected.lines;
+        }
+    }
+    return expected;
+}
+
+const std::vector<Variant> variants = {
+    {"x86_64", 8, "x86-64", true},
+    {"i386", 4, "x86", true},
+    {"armv7m", 4, "ARM", true},
+    {"aarch64", 8, "AArch64", true},
+    {"riscv32", 4, "RISC-V", true},
+    {"ppc", 4, "machine 20", false},
+    {"ppc64", 8, "machine 21", false},
+    {"arm-dwarf2", 4, "ARM", true},
+    {"arm-dwarf3", 4, "ARM", true},
+    {"arm-dwarf5", 4, "ARM", true},
+    {"ppc-dwarf5", 4, "machine 20", false},
+    {"x86_64-dwarf64", 8, "x86-64", true},
+    {"ppc64-dwarf64", 8, "machine 21", false},
+    {"x86_64-gc", 8, "x86-64", true, false, true},
+    {"arm-dwarf5-gc", 4, "ARM", true, false, true},
+    // Built by the host's gcc, where there is one for x86_64.
+    {"gcc-dwarf2", 8, "x86-64", true, true},
+    {"gcc-dwarf4", 8, "x86-64", true, true},
+    {"gcc-dwarf5", 8, "x86-64", true, true},
+    {"gcc-gc", 8, "x86-64", true, true, true},
+};
+
+std::string summary(std::size_t scalars, const Variant& v, std::size_t globals = 7) {
+    return std::to_string(scalars) + " scalar(s) in " + std::to_string(globals) + " variable(s), " +
+           v.machine + ", " + (v.little ? "little" : "big") + " endian\n";
+}
+
+const auto keepAll = [](const std::string&) { return true; };
+
+class ListAllVariants : public testing::TestWithParam<Variant> {};
+
+TEST_P(ListAllVariants, EveryLeafOfEveryGlobalAndTheSummary) {
+    const Variant& v = GetParam();
+    if (v.gcc && !fs::exists(fixture(v.name))) GTEST_SKIP() << "no host gcc fixtures";
+    const Expected expected = expectedList(v, 16, keepAll);
+    if (!v.gc) {
+        ASSERT_EQ(expected.lines, 44u);
+    } else {
+        ASSERT_GE(expected.globals, 3u);  // those that _start uses stay
+    }
+    const ToolRun run = runTool({"-l", fixture(v.name)});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, expected.out);
+    EXPECT_EQ(run.err, summary(expected.lines, v, expected.globals));
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ListAllVariants, testing::ValuesIn(variants),
+                         [](const testing::TestParamInfo<Variant>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (c == '-') c = '_';
+                             return name;
+                         });
+
+TEST(ListMode, ArrayLimitZeroAndOne) {
+    for (const Variant& v : {variants[2], variants[6]}) {
+        for (std::uint64_t limit : {0u, 1u, 3u}) {
+            const Expected expected = expectedList(v, limit, keepAll);
+            const ToolRun run = runTool({fixture(v.name), "--max-array", std::to_string(limit)});
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(run.out, expected.out) << v.name << " limit " << limit;
+            EXPECT_EQ(run.err, summary(expected.lines, v));
+        }
+    }
+    // Scalars and bit fields stay whatever the limit; arrays vanish.
+    EXPECT_EQ(expectedList(variants[2], 0, keepAll).lines, 10u);
+}
+
+TEST(ListMode, PatternFiltersByWholeName) {
+    const Variant& v = variants[2];
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"sensor_a.track*",
+         {"sensor_a.track[0].x", "sensor_a.track[0].y", "sensor_a.track[1].x", "sensor_a.track[1].y",
+          "sensor_a.track[2].x", "sensor_a.track[2].y"}},
+        {"*.?",
+         {"sensor_a.track[0].x", "sensor_a.track[0].y", "sensor_a.track[1].x", "sensor_a.track[1].y",
+          "sensor_a.track[2].x", "sensor_a.track[2].y"}},
+        {"map3[1][?][4]", {"map3[1][0][4]"}},  // map3[1][1][4] lies past the first 16
+        {"status.*e*", {"status.ready", "status.level", "status.code"}},
+        {"total", {"total"}},
+        {"sensor_a", {}},
+        {"nomatch*", {}},
+    };
+    for (const auto& [pattern, names] : cases) {
+        const Expected expected = expectedList(v, 16, [&](const std::string& name) {
+            return std::find(names.begin(), names.end(), name) != names.end();
+        });
+        EXPECT_EQ(expected.lines, names.size()) << pattern;
+        const ToolRun run = runTool({"-l", fixture(v.name), pattern});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, expected.out) << pattern;
+        EXPECT_EQ(run.err, summary(names.size(), v)) << pattern;
+    }
+}
+
+// What a run that chose update or generate mode must look like, whether
+// that mode is complete or not: one error line, nothing on stdout.
+void expectNotListMode(const ToolRun& run) {
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("error: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+TEST(ModeChoice, ListUpdateOrGenerate) {
+    const std::string elf = fixture("armv7m");
+    const std::string listed = summary(44, variants[2]);
+    const std::string missing = (scratchDir() / "missing.file").string();
+    EXPECT_EQ(runTool({elf}).err, listed);
+    EXPECT_EQ(runTool({elf, "-l", "-v", missing}).err, listed);
+    EXPECT_EQ(runTool({elf, "-v", ""}).err, listed);
+    EXPECT_EQ(runTool({elf, "-u", "", "--details", "-o", missing}).err, listed);
+    expectNotListMode(runTool({elf, "-v", missing}));
+    expectNotListMode(runTool({elf, "-u", missing, "-l"}));
+    expectNotListMode(runTool({elf, "-u", missing, "-v", missing}));
+}
+
+TEST(CommandLine, HelpGoesToStdoutWithStatusZero) {
+    const ToolRun run = runTool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const char* text :
+         {"vk-quillet - A2L from ELF/DWARF", "elf TEXT REQUIRED", "ELF file with debug information (-g)",
+          "pattern TEXT", "--list: only names matching this pattern (* ?)", "-h,--help",
+          "-v,--variables TEXT", "Variable list (JSON)", "-o,--output TEXT",
+          "A2L file to write (default: stdout)", "-l,--list", "List the variables of the ELF file",
+          "--max-array UINT=16", "--list: array elements shown per array", "-u,--update TEXT",
+          "Existing A2L: update its addresses and data types from the ELF", "--details",
+          "--update: list every change and every object not found"}) {
+        EXPECT_NE(run.out.find(text), std::string::npos) << text;
+    }
+    EXPECT_EQ(runTool({"-h"}).out, run.out);
+}
+
+TEST(CommandLine, ParseErrorsEndInTheLibrarysExitHandling) {
+    const ToolRun missing = runTool({});
+    EXPECT_NE(missing.status, 0);
+    EXPECT_NE(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("elf"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err.find("error: "), std::string::npos) << missing.err;
+
+    const ToolRun unknown = runTool({fixture("armv7m"), "--frobnicate"});
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_EQ(unknown.out, "");
+
+    const ToolRun badNumber = runTool({fixture("armv7m"), "--max-array", "many"});
+    EXPECT_NE(badNumber.status, 0);
+    EXPECT_EQ(badNumber.out, "");
+
+    const ToolRun extra = runTool({fixture("armv7m"), "a*", "third"});
+    EXPECT_NE(extra.status, 0);
+    EXPECT_EQ(extra.out, "");
+}
+
+TEST(LoadErrors, TheOnlyLineWhateverTheMode) {
+    const fs::path dir = scratchDir();
+    const std::string missing = (dir / "no-such.elf").string();
+    const std::string text = (dir / "notes.txt").string();
+    std::ofstream(text) << "not an executable\n";
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{"-l"}, {"-v", text}, {"-u", text}, {}}) {
+        std::vector<std::string> args = mode;
+        args.push_back(missing);
+        ToolRun run = runTool(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "error: cannot open " + missing + "\n");
+
+        args.back() = text;
+        run = runTool(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "error: " + text + " is not an ELF file\n");
+    }
+}
+
+// A copy of a fixture whose section names no longer say ".debug_info".
+std::string withoutDebugInfo(const std::string& source, const fs::path& target) {
+    std::string bytes = readFile(source);
+    const std::string name(".debug_info\0", 12);
+    const std::size_t at = bytes.find(name);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos) bytes[at + 1] = 'X';
+    std::ofstream(target, std::ios::binary) << bytes;
+    return target.string();
+}
+
+TEST(LoadErrors, MissingDebugInformation) {
+    const std::string stripped = withoutDebugInfo(fixture("ppc64"), scratchDir() / "stripped.elf");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-l", stripped}, {stripped, "-u", "x"}}) {
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "error: no DWARF debug information (.debug_info) - build with -g\n");
+    }
+}
+
+TEST(LoadErrors, NonUtf8FileNamesPassAsBytes) {
+    // On this platform a file name is a byte string: it is used unchanged.
+    const fs::path dir = scratchDir();
+    const std::string name = (dir / "fw-\xFF.elf").string();
+    fs::copy_file(fixture("armv7m"), name, fs::copy_options::overwrite_existing);
+    const ToolRun run = runTool({"-l", name, "total"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, summary(1, variants[2]));
+}
+
+TEST(Example, EngineControllerLists) {
+    const std::string example = std::string(VK_BINARY_DIR) + "/examples/engine_controller.elf";
+    if (!fs::exists(example)) GTEST_SKIP() << "example not built";
+    const ToolRun run = runTool({"-l", example, "cal.base_fuel_map*"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(" cal.base_fuel_map[1][7]\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("cal.base_fuel_map[2][0]"), std::string::npos);
+    EXPECT_NE(run.err.find(", ARM, little endian\n"), std::string::npos) << run.err;
+}
+
+}  // namespace

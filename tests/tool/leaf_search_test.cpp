@@ -1,0 +1,275 @@
+// The updater's name lookup: the search that expands only the named parts of
+// the globals must find exactly what flattening everything would, and the name
+// map must keep exact names before aliases before symbols.
+#include "tool/leaf_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/tool/update_test_support.h"
+#include "tool/name_map.h"
+
+namespace vk::tool {
+namespace {
+
+using vk::elf::DebugInfo;
+using vk::elf::Member;
+using vk::elf::TypeInfo;
+using vk::elf::TypeKind;
+using vk::elf::Variable;
+
+// What the updater's lookup means, computed the direct way: every leaf of every
+// global, and per key the first leaf named so and the first aliased so.
+struct Reference {
+    std::vector<Variable> leaves;
+    std::map<std::string, std::size_t> exact;
+    std::map<std::string, std::size_t> alias;
+};
+
+Reference flattenEverything(const DebugInfo& debug, std::uint64_t limit) {
+    Reference r;
+    for (const auto& global : debug.globals)
+        for (auto& leaf : vk::elf::flattenVariable(debug, global, limit, nullptr)) r.leaves.push_back(leaf);
+    for (std::size_t i = 0; i < r.leaves.size(); ++i) {
+        r.exact.emplace(r.leaves[i].name, i);
+        r.alias.emplace(flattenIndices(r.leaves[i].name), i);
+    }
+    return r;
+}
+
+// Every name and alias, and near misses around them.
+std::vector<std::string> keysFor(const Reference& r) {
+    std::vector<std::string> keys;
+    for (const Variable& leaf : r.leaves) {
+        keys.push_back(leaf.name);
+        keys.push_back(flattenIndices(leaf.name));
+        keys.push_back(leaf.name + "[0]");
+        keys.push_back(leaf.name.substr(0, leaf.name.size() / 2));
+        if (auto open = leaf.name.rfind('['); open != std::string::npos) {
+            std::string padded = leaf.name;
+            padded.insert(open + 1, "0");  // [07] is no index text flattening writes
+            keys.push_back(padded);
+            keys.push_back(leaf.name.substr(0, open) + "[99999]");
+        }
+    }
+    keys.push_back("");
+    keys.push_back("no_such_variable");
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+void expectSameLeaf(const Variable* found, const Variable* expected, const std::string& key) {
+    ASSERT_EQ(found == nullptr, expected == nullptr) << key;
+    if (found == nullptr) return;
+    EXPECT_EQ(found->name, expected->name) << key;
+    EXPECT_EQ(found->address, expected->address) << key;
+    EXPECT_EQ(found->type, expected->type) << key;
+    EXPECT_EQ(found->size, expected->size) << key;
+    EXPECT_EQ(found->bitMask, expected->bitMask) << key;
+    EXPECT_EQ(found->isBitField, expected->isBitField) << key;
+}
+
+void expectSameAsFlattening(const DebugInfo& debug, std::uint64_t limit, const std::string& label) {
+    const Reference reference = flattenEverything(debug, limit);
+    const std::vector<std::string> keys = keysFor(reference);
+    // 1 splits every part down to its leaves; the default expands the fixtures whole.
+    for (std::uint64_t whole : {std::uint64_t{1}, std::uint64_t{3}, std::uint64_t{65536}}) {
+        SCOPED_TRACE(label + ", parts up to " + std::to_string(whole) + " leaves whole");
+        const LeafMatches matches = findLeaves(debug, keys, limit, whole);
+        ASSERT_EQ(matches.exact.size(), keys.size());
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            auto e = reference.exact.find(keys[k]);
+            auto a = reference.alias.find(keys[k]);
+            expectSameLeaf(matches.exact[k] == kNoLeaf ? nullptr : &matches.leaves[matches.exact[k]],
+                           e == reference.exact.end() ? nullptr : &reference.leaves[e->second], keys[k]);
+            expectSameLeaf(matches.alias[k] == kNoLeaf ? nullptr : &matches.leaves[matches.alias[k]],
+                           a == reference.alias.end() ? nullptr : &reference.leaves[a->second], keys[k]);
+        }
+    }
+}
+
+std::int32_t add(DebugInfo& debug, TypeInfo type) {
+    debug.types.push_back(std::move(type));
+    return static_cast<std::int32_t>(debug.types.size() - 1);
+}
+
+TypeInfo baseType(std::uint64_t size) {
+    TypeInfo t;
+    t.kind = TypeKind::Base;
+    t.name = "uint";
+    t.byteSize = size;
+    t.encoding = 0x08;
+    return t;
+}
+
+TypeInfo arrayOf(std::int32_t element, std::vector<std::uint64_t> dims) {
+    TypeInfo t;
+    t.kind = TypeKind::Array;
+    t.target = element;
+    t.dims = std::move(dims);
+    return t;
+}
+
+TypeInfo aggregate(TypeKind kind, std::vector<Member> members, std::uint64_t size) {
+    TypeInfo t;
+    t.kind = kind;
+    t.members = std::move(members);
+    t.byteSize = size;
+    return t;
+}
+
+TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInEveryFixture) {
+    for (const char* stem : {"basic", "update_before", "update_after"}) {
+        for (const char* variant : testing::kVariants) {
+            const testing::Image image = testing::loadImage(stem, variant);
+            expectSameAsFlattening(image.debug, 1048576, std::string(stem) + "-" + variant);
+            expectSameAsFlattening(image.debug, 2, std::string(stem) + "-" + variant + " limit 2");
+        }
+    }
+}
+
+// Shapes the fixtures lack: arrays of typedef'd arrays, unnamed unions whose
+// members repeat names, bit fields in a part that is split, two globals of one
+// name, a product of dimensions that wraps, an array without dimensions.
+TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
+    DebugInfo debug;
+    const auto u8 = add(debug, baseType(1));
+    const auto u16 = add(debug, baseType(2));
+    const auto row = add(debug, arrayOf(u16, {3}));
+    TypeInfo rowName;
+    rowName.kind = TypeKind::Typedef;
+    rowName.name = "row_t";
+    rowName.target = row;
+    const auto rowTypedef = add(debug, rowName);
+    // More elements than are tried one by one, so that indices are read from the keys.
+    const auto grid = add(debug, arrayOf(rowTypedef, {20, 4}));
+    const auto inner = add(debug, aggregate(TypeKind::Struct, {{"x", 0, u8, 0, 0}, {"y", 1, u8, 0, 0}}, 2));
+    const auto anon = add(debug, aggregate(TypeKind::Union, {{"x", 0, u16, 0, 0}, {"", 0, inner, 0, 0}}, 2));
+    const auto cell = add(debug, aggregate(TypeKind::Struct,
+                                           {{"", 0, anon, 0, 0},
+                                            {"on", 2, u16, 1, 3},
+                                            {"level", 2, u16, 4, 4},
+                                            {"raw", 2, -1, 2, 9},
+                                            {"grid", 4, grid, 0, 0}},
+                                           52));
+    const auto cells = add(debug, arrayOf(cell, {9, 11}));
+    const auto noDims = add(debug, arrayOf(u16, {}));
+    debug.globals = {{"cells", 0x1000, cells, true, "a.c"},
+                     {"cells", 0x9000, cells, true, "b.c"},
+                     {"nd", 0x3000, noDims, true, "a.c"},
+                     {"g", 0x4000, grid, true, "a.c"}};
+    expectSameAsFlattening(debug, 1048576, "odd shapes");
+    // With a wrapping product, index texts repeat; only small limits keep the
+    // reference small.
+    const auto wraps = add(debug, arrayOf(u8, {0x100000000, 0x100000001, 3}));
+    debug.globals.push_back({"w", 0x2000, wraps, true, "a.c"});
+    expectSameAsFlattening(debug, 70, "odd shapes, limit 70");
+    expectSameAsFlattening(debug, 5, "odd shapes, limit 5");
+    expectSameAsFlattening(debug, 0, "odd shapes, limit 0");
+}
+
+// 2^40 leaves from a few bytes of debug information: only the named ones are
+// expanded, so this takes no time and no memory.
+TEST(LeafSearch, NestedMillionElementArraysStaySmall) {
+    DebugInfo debug;
+    const auto u8 = add(debug, baseType(1));
+    const auto bytes = add(debug, arrayOf(u8, {1u << 20}));
+    const auto block = add(debug, aggregate(TypeKind::Struct, {{"a", 0, bytes, 0, 0}}, 1u << 20));
+    const auto blocks = add(debug, arrayOf(block, {2u << 20}));
+    debug.globals = {{"s", 0x10000000, blocks, true, "a.c"}};
+    const std::vector<std::string> keys = {
+        "s[0].a[0]", "s[1048575].a[1048575]", "s[1048576].a[0]", "s_7.a_9", "s[3].a[03]", "s[3].a[1048576]"};
+    std::vector<std::string> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    const auto start = std::chrono::steady_clock::now();
+    const LeafMatches matches = findLeaves(debug, sorted, 1048576);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    auto exact = [&](const std::string& key) -> const Variable* {
+        const auto k =
+            static_cast<std::size_t>(std::find(sorted.begin(), sorted.end(), key) - sorted.begin());
+        return matches.exact[k] == kNoLeaf ? nullptr : &matches.leaves[matches.exact[k]];
+    };
+    ASSERT_NE(exact("s[0].a[0]"), nullptr);
+    EXPECT_EQ(exact("s[0].a[0]")->address, 0x10000000u);
+    ASSERT_NE(exact("s[1048575].a[1048575]"), nullptr);
+    EXPECT_EQ(exact("s[1048575].a[1048575]")->address, 0x10000000u + 1048575ull * (1u << 20) + 1048575);
+    EXPECT_EQ(exact("s[1048576].a[0]"), nullptr);  // past the array limit
+    EXPECT_EQ(exact("s[3].a[03]"), nullptr);
+    EXPECT_EQ(exact("s[3].a[1048576]"), nullptr);
+    const auto k =
+        static_cast<std::size_t>(std::find(sorted.begin(), sorted.end(), "s_7.a_9") - sorted.begin());
+    ASSERT_NE(matches.alias[k], kNoLeaf);
+    EXPECT_EQ(matches.leaves[matches.alias[k]].name, "s[7].a[9]");
+    EXPECT_LE(matches.leaves.size(), keys.size());
+}
+
+TEST(FlattenIndices, TurnsIndicesIntoUnderscores) {
+    EXPECT_EQ(flattenIndices("a.b[3].c[1][2]"), "a.b_3.c_1_2");
+    EXPECT_EQ(flattenIndices("plain.name"), "plain.name");
+    EXPECT_EQ(flattenIndices("]x["), "x_");
+    EXPECT_EQ(flattenIndices(""), "");
+}
+
+TEST(NameMap, ExactNamesBeforeAliasesBeforeSymbols) {
+    for (const char* variant : {"x86_64", "ppc"}) {
+        SCOPED_TRACE(variant);
+        const testing::Image image = testing::loadImage("update_after", variant);
+        const auto symbols = vk::elf::readSymbols(image.elf);
+        NameMap names(
+            image.debug, symbols,
+            {"buf[2]", "buf_2", "buf_3", "map_2_1", "_start.ticks", "path[3].y", "nowhere", "buf_3"});
+
+        const AddressEntry* exact = names.find("buf[2]");
+        ASSERT_NE(exact, nullptr);
+        ASSERT_NE(exact->variable, nullptr);
+        EXPECT_EQ(exact->variable->name, "buf[2]");
+        EXPECT_EQ(exact->address, image.leaf("buf[0]").address + 2);
+        EXPECT_EQ(exact->size, 1u);
+
+        // The variable buf_2 wins over the alias of buf[2].
+        const AddressEntry* own = names.find("buf_2");
+        ASSERT_NE(own, nullptr);
+        EXPECT_EQ(own->variable->name, "buf_2");
+        EXPECT_EQ(own->address, image.leaf("buf_2").address);
+
+        const AddressEntry* alias = names.find("buf_3");
+        ASSERT_NE(alias, nullptr);
+        EXPECT_EQ(alias->variable->name, "buf[3]");
+        EXPECT_EQ(names.find("map_2_1")->variable->name, "map[2][1]");
+        EXPECT_EQ(names.find("path[3].y")->address, image.leaf("path[3].y").address);
+
+        const AddressEntry* symbol = names.find("_start.ticks");
+        ASSERT_NE(symbol, nullptr);
+        EXPECT_EQ(symbol->variable, nullptr);
+        EXPECT_EQ(symbol->size, 4u);
+        auto it = std::find_if(symbols.begin(), symbols.end(),
+                               [](const auto& s) { return s.name == "_start.ticks"; });
+        ASSERT_NE(it, symbols.end());
+        EXPECT_EQ(symbol->address, it->value);
+
+        EXPECT_EQ(names.find("nowhere"), nullptr);
+        EXPECT_EQ(names.find("not a key"), nullptr);
+    }
+}
+
+TEST(NameMap, SymbolsOnlyOfObjectTypeWithNames) {
+    DebugInfo debug;
+    std::vector<vk::elf::Symbol> symbols = {{"func", 0x100, 4, 2, 1, 1},
+                                            {"", 0x200, 4, 1, 1, 1},
+                                            {"obj", 0x300, 8, 1, 1, 1},
+                                            {"obj", 0x400, 8, 1, 1, 1}};
+    NameMap names(debug, symbols, {"func", "obj", ""});
+    EXPECT_EQ(names.find("func"), nullptr);
+    EXPECT_EQ(names.find(""), nullptr);
+    ASSERT_NE(names.find("obj"), nullptr);
+    EXPECT_EQ(names.find("obj")->address, 0x300u);  // the first symbol of a name
+}
+
+}  // namespace
+}  // namespace vk::tool

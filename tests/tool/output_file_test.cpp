@@ -1,0 +1,119 @@
+// Writing the output file: every byte arrives, an existing file is replaced
+// only whole, and a failed write leaves what stood at the path untouched.
+#include "tool/output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace vk::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+class OutputFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("vk_output_file_test_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static std::string read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void write(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(OutputFile, WritesEveryByte) {
+    const std::string text("line\n\0after NUL\r\n", 18);
+    ASSERT_TRUE(writeFileSafely(dir_ / "out.a2l", text).ok());
+    EXPECT_EQ(read(dir_ / "out.a2l"), text);
+    ASSERT_TRUE(writeFileSafely(dir_ / "empty.a2l", "").ok());
+    EXPECT_EQ(read(dir_ / "empty.a2l"), "");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"empty.a2l", "out.a2l"}));
+}
+
+TEST_F(OutputFile, ReplacesAnExistingFileAndKeepsItsPermissions) {
+    const fs::path path = dir_ / "out.a2l";
+    write(path, "a much longer old content that must not survive at the end");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(writeFileSafely(path, "new").ok());
+    EXPECT_EQ(read(path), "new");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(entries(), std::vector<std::string>{"out.a2l"});
+}
+
+TEST_F(OutputFile, LeavesOtherFilesAlone) {
+    // A file that happens to have the first temporary name is not touched.
+    write(dir_ / "out.a2l.tmp", "someone else's");
+    ASSERT_TRUE(writeFileSafely(dir_ / "out.a2l", "text").ok());
+    EXPECT_EQ(read(dir_ / "out.a2l.tmp"), "someone else's");
+    EXPECT_EQ(read(dir_ / "out.a2l"), "text");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"out.a2l", "out.a2l.tmp"}));
+}
+
+TEST_F(OutputFile, FailuresNameThePathAndDamageNothing) {
+    const fs::path missing = dir_ / "no" / "such" / "out.a2l";
+    const auto result = writeFileSafely(missing, "text");
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, ErrorCode::IoError);
+    EXPECT_EQ(result.error().message(), "cannot write " + missing.string() + ": No such file or directory");
+
+    // A directory at the path is not replaced; no temporary is left.
+    fs::create_directory(dir_ / "taken");
+    write(dir_ / "taken" / "inside", "kept");
+    const auto onDirectory = writeFileSafely(dir_ / "taken", "text");
+    ASSERT_FALSE(onDirectory.ok());
+    EXPECT_EQ(onDirectory.error().message().rfind("cannot write " + (dir_ / "taken").string() + ": ", 0), 0u);
+    EXPECT_EQ(read(dir_ / "taken" / "inside"), "kept");
+    EXPECT_EQ(entries(), std::vector<std::string>{"taken"});
+
+    // A parent that is a regular file.
+    write(dir_ / "file", "kept");
+    EXPECT_FALSE(writeFileSafely(dir_ / "file" / "out.a2l", "text").ok());
+    EXPECT_EQ(read(dir_ / "file"), "kept");
+}
+
+TEST_F(OutputFile, FailedWriteKeepsTheOldFile) {
+    // A file-size limit makes the write itself fail half-way, as a full
+    // disk would.
+    const fs::path path = dir_ / "out.a2l";
+    write(path, "old");
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto result = writeFileSafely(path, std::string(100000, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().message(), "cannot write " + path.string() + ": File too large");
+    EXPECT_EQ(read(path), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out.a2l"});
+}
+
+}  // namespace
+}  // namespace vk::tool

@@ -1,0 +1,259 @@
+// Selecting scalars: the three matching rules, first entry wins, A2L data
+// types with their limits, identifiers, and which warnings are kept.
+#include "tool/selection.h"
+
+#include <gtest/gtest.h>
+
+#include "generate_test_support.h"
+#include "tool/a2l_datatype.h"
+#include "tool/identifier.h"
+
+namespace vk::tool {
+namespace {
+
+using vk::elf::TypeInfo;
+using vk::elf::TypeKind;
+
+TEST(EntryMatches, ExactWildcardAndContainerRules) {
+    for (const char* name : {"speed", "speed.raw", "speed[1]"}) {
+        EXPECT_TRUE(entryMatches("speed", name)) << name;
+        EXPECT_TRUE(entryMatches("speed*", name)) << name;
+    }
+    EXPECT_FALSE(entryMatches("speed", "speedLimit"));
+    EXPECT_TRUE(entryMatches("speed*", "speedLimit"));
+    EXPECT_TRUE(entryMatches("cfg", "cfg[0].x"));
+    EXPECT_TRUE(entryMatches("cfg.b", "cfg.b[2]"));
+    EXPECT_FALSE(entryMatches("cfg", "cfgx"));
+    EXPECT_FALSE(entryMatches("cfg.", "cfg"));
+    EXPECT_TRUE(entryMatches("s.?", "s.a"));
+    EXPECT_FALSE(entryMatches("Speed", "speed"));
+    EXPECT_FALSE(entryMatches("", "speed"));
+}
+
+TypeInfo base(std::uint8_t encoding, std::uint64_t size = 0) {
+    TypeInfo type;
+    type.kind = TypeKind::Base;
+    type.encoding = encoding;
+    type.byteSize = size;
+    return type;
+}
+
+TEST(A2lDatatype, KeywordsBySizeAndSignedness) {
+    const auto keyword = [](const TypeInfo& type, std::uint64_t size) {
+        const auto limits = a2lDatatypeFor(type, size);
+        return limits ? std::string(limits->keyword) : std::string("none");
+    };
+    const std::uint64_t sizes[] = {1, 2, 4, 8, 3, 16};
+    const std::vector<std::string> expectSigned{"SBYTE", "SWORD", "SLONG", "A_INT64", "none", "none"};
+    const std::vector<std::string> expectUnsigned{"UBYTE", "UWORD", "ULONG", "A_UINT64", "none", "none"};
+    const std::vector<std::string> expectFloat{"none",         "none", "FLOAT32_IEEE",
+                                               "FLOAT64_IEEE", "none", "none"};
+    TypeInfo negativeEnum;
+    negativeEnum.kind = TypeKind::Enum;
+    negativeEnum.enumerators = {{0, "A"}, {-1, "B"}};
+    TypeInfo plainEnum;
+    plainEnum.kind = TypeKind::Enum;
+    plainEnum.enumerators = {{0, "A"}, {2, "B"}};
+    TypeInfo emptyEnum;
+    emptyEnum.kind = TypeKind::Enum;
+    TypeInfo pointer;
+    pointer.kind = TypeKind::Pointer;
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+        const std::uint64_t s = sizes[i];
+        EXPECT_EQ(keyword(base(0x05), s), expectSigned[i]);
+        EXPECT_EQ(keyword(base(0x06), s), expectSigned[i]);
+        EXPECT_EQ(keyword(negativeEnum, s), expectSigned[i]);
+        for (std::uint8_t encoding : {0x02, 0x07, 0x08, 0x10, 0x00})
+            EXPECT_EQ(keyword(base(encoding), s), expectUnsigned[i]);
+        EXPECT_EQ(keyword(plainEnum, s), expectUnsigned[i]);
+        EXPECT_EQ(keyword(emptyEnum, s), expectUnsigned[i]);
+        EXPECT_EQ(keyword(pointer, s), expectUnsigned[i]);
+        EXPECT_EQ(keyword(base(0x04), s), expectFloat[i]);
+    }
+    // The scalar's size counts, not the entry's.
+    EXPECT_EQ(keyword(base(0x07, 8), 2), "UWORD");
+    for (TypeKind kind : {TypeKind::Struct, TypeKind::Union, TypeKind::Array, TypeKind::Typedef,
+                          TypeKind::Qualified, TypeKind::Function, TypeKind::Other, TypeKind::Unspecified}) {
+        TypeInfo type;
+        type.kind = kind;
+        EXPECT_EQ(keyword(type, 4), "none");
+    }
+}
+
+TEST(A2lDatatype, LimitsAsStored) {
+    struct Expected {
+        std::uint8_t encoding;
+        std::uint64_t size;
+        double lower;
+        double upper;
+        bool isFloat;
+    };
+    const Expected table[] = {
+        {0x08, 1, 0, 255, false},
+        {0x06, 1, -128, 127, false},
+        {0x07, 2, 0, 65535, false},
+        {0x05, 2, -32768, 32767, false},
+        {0x07, 4, 0, 4294967295.0, false},
+        {0x05, 4, -2147483648.0, 2147483647.0, false},
+        {0x07, 8, 0, 18446744073709551616.0, false},
+        {0x05, 8, -9223372036854775808.0, 9223372036854775808.0, false},
+        {0x04, 4, -3.4e38, 3.4e38, true},
+        {0x04, 8, -1.7e308, 1.7e308, true},
+    };
+    for (const Expected& e : table) {
+        const auto limits = a2lDatatypeFor(base(e.encoding), e.size);
+        ASSERT_TRUE(limits);
+        EXPECT_EQ(limits->lower, e.lower) << limits->keyword;
+        EXPECT_EQ(limits->upper, e.upper) << limits->keyword;
+        EXPECT_EQ(limits->isFloat, e.isFloat) << limits->keyword;
+    }
+}
+
+TEST(A2lIdentifier, ReplacesWhatAnIdentifierCannotHold) {
+    EXPECT_EQ(makeA2lIdentifier("ns::speed"), "ns__speed");
+    EXPECT_EQ(makeA2lIdentifier("1st"), "_1st");
+    EXPECT_EQ(makeA2lIdentifier("tab[3].x"), "tab[3].x");
+    EXPECT_EQ(makeA2lIdentifier("gr\xC3\xBC\xC3\x9F"), "gr____");
+    EXPECT_EQ(makeA2lIdentifier(""), "_");
+    EXPECT_EQ(makeA2lIdentifier("a-b c+d/e"), "a_b_c_d_e");
+    EXPECT_EQ(makeA2lIdentifier(std::string("a\0b", 3)), "a_b");
+}
+
+// A type table with one entry of each kind the selection meets.
+enum : std::int32_t { kInt, kUChar, kPtr4, kPtr2, kHalf, kStruct, kArray, kSpeed, kLongDouble };
+
+vk::elf::DebugInfo handMadeDebugInfo() {
+    vk::elf::DebugInfo debug;
+    debug.types.resize(9);
+    debug.types[kInt] = base(0x05, 4);
+    debug.types[kInt].name = "int";
+    debug.types[kUChar] = base(0x08, 1);
+    debug.types[kUChar].name = "unsigned char";
+    debug.types[kPtr4].kind = TypeKind::Pointer;
+    debug.types[kPtr4].byteSize = 4;
+    debug.types[kPtr2].kind = TypeKind::Pointer;
+    debug.types[kPtr2].byteSize = 2;
+    debug.types[kHalf] = base(0x04, 2);
+    debug.types[kHalf].name = "_Float16";
+    debug.types[kStruct].kind = TypeKind::Struct;
+    debug.types[kStruct].name = "s";
+    debug.types[kStruct].byteSize = 8;
+    debug.types[kStruct].members = {{"a", 0, kInt, 0, 0}, {"b", 4, -1, 3, 2}, {"c", 4, kInt, 5, 3}};
+    debug.types[kArray].kind = TypeKind::Array;
+    debug.types[kArray].target = kUChar;
+    debug.types[kArray].dims = {100};
+    debug.types[kArray].byteSize = 100;
+    debug.types[kSpeed].kind = TypeKind::Typedef;
+    debug.types[kSpeed].name = "speed_t";
+    debug.types[kSpeed].target = kInt;
+    debug.types[kLongDouble] = base(0x04, 16);
+    debug.types[kLongDouble].name = "long double";
+    return debug;
+}
+
+void addGlobal(vk::elf::DebugInfo& debug, std::string name, std::uint64_t address, std::int32_t type) {
+    vk::elf::GlobalVariable global;
+    global.name = std::move(name);
+    global.address = address;
+    global.typeIndex = type;
+    debug.globals.push_back(std::move(global));
+}
+
+std::vector<VariableSpec> specs(const std::string& json) {
+    return readVariableList(R"({"variables": )" + json + "}", "fw").variables;
+}
+
+std::vector<std::string> identifiers(const Selection& selection) {
+    std::vector<std::string> ids;
+    for (const A2lItem& item : selection.items) ids.push_back(item.identifier);
+    return ids;
+}
+
+TEST(Selection, FirstMatchingEntryDecides) {
+    vk::elf::DebugInfo debug = handMadeDebugInfo();
+    addGlobal(debug, "speed", 0x100, kSpeed);
+    addGlobal(debug, "speedLimit", 0x104, kInt);
+    const Selection selection =
+        selectItems(debug, specs(R"([{"name": "speed*", "unit": "a"}, {"name": "speed", "unit": "b"},
+                                     {"name": ""}, {"name": "nothing*"}])"),
+                    64);
+    ASSERT_EQ(identifiers(selection), (std::vector<std::string>{"speed", "speedLimit"}));
+    EXPECT_EQ(selection.items[0].entry.at("unit"), "a");
+    EXPECT_EQ(selection.items[0].typedefNames, std::vector<std::string>{"speed_t"});
+    EXPECT_EQ(selection.items[0].type, kInt);
+    EXPECT_EQ(selection.items[0].dataType, "SLONG");
+    EXPECT_EQ(selection.warnings,
+              (std::vector<std::string>{"'speed' matches no variable in the ELF file",
+                                        "'' matches no variable in the ELF file",
+                                        "'nothing*' matches no variable in the ELF file"}));
+}
+
+TEST(Selection, DuplicateIdentifiersKeepTheFirstSilently) {
+    vk::elf::DebugInfo debug = handMadeDebugInfo();
+    addGlobal(debug, "ns::v", 0x100, kInt);
+    addGlobal(debug, "ns__v", 0x104, kInt);
+    const Selection selection = selectItems(debug, specs(R"([{"name": "*"}])"), 64);
+    ASSERT_EQ(identifiers(selection), std::vector<std::string>{"ns__v"});
+    EXPECT_EQ(selection.items[0].name, "ns::v");
+    EXPECT_EQ(selection.items[0].address, 0x100u);
+    EXPECT_TRUE(selection.warnings.empty());
+}
+
+TEST(Selection, PointersOnlyWhenAskedFor) {
+    vk::elf::DebugInfo debug = handMadeDebugInfo();
+    addGlobal(debug, "p4", 0x100, kPtr4);
+    addGlobal(debug, "p2", 0x104, kPtr2);
+    EXPECT_TRUE(selectItems(debug, specs(R"([{"name": "p*"}])"), 64).items.empty());
+    const Selection selection = selectItems(debug, specs(R"([{"name": "p*", "pointer": true}])"), 64);
+    ASSERT_EQ(selection.items.size(), 2u);
+    EXPECT_EQ(selection.items[0].dataType, "ULONG");
+    EXPECT_EQ(selection.items[0].upper, 4294967295.0);
+    EXPECT_EQ(selection.items[1].dataType, "UWORD");
+    EXPECT_TRUE(selection.warnings.empty());
+    EXPECT_THROW(selectItems(debug, specs(R"([{"name": "p4", "pointer": 1}])"), 64),
+                 nlohmann::json::type_error);
+}
+
+TEST(Selection, WarningsInTheirOrder) {
+    vk::elf::DebugInfo debug = handMadeDebugInfo();
+    addGlobal(debug, "unmatched", 0x100, kArray);  // its array warning is dropped
+    addGlobal(debug, "s", 0x200, kStruct);
+    addGlobal(debug, "half", 0x208, kHalf);
+    addGlobal(debug, "big", 0x210, kArray);
+    addGlobal(debug, "wide", 0x100000000, kInt);
+    addGlobal(debug, "ld", 0x300, kLongDouble);
+    const Selection selection = selectItems(
+        debug,
+        specs(R"([{"name": "s"}, {"name": "half"}, {"name": "big[0]"}, {"name": "wide"}, {"name": "ld"}])"),
+        2);
+    EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"s.a", "s.c", "big[0]"}));
+    EXPECT_EQ(selection.warnings, (std::vector<std::string>{
+                                      "s.b: type void skipped",
+                                      "half: type _Float16 skipped",
+                                      "big: only the first 2 of 100 array elements",
+                                      "wide: address 0x100000000 does not fit 32 bits, skipped",
+                                      "ld: type long double skipped",
+                                  }));
+    const A2lItem& bits = selection.items[1];
+    EXPECT_TRUE(bits.isBitField);
+    EXPECT_EQ(bits.bitMask, 0xF8u);
+    EXPECT_EQ(bits.address, 0x204u);
+    EXPECT_EQ(bits.dataType, "SLONG");
+}
+
+TEST(Selection, EveryScalarOfARealFirmware) {
+    const auto firmware = testing::loadFirmware("generate_cases", "x86_64");
+    const Selection selection = selectItems(firmware.debug, specs(R"([{"name": "*"}])"), 64);
+    std::vector<std::string> expected{
+        "v_s8",  "v_u8",  "v_s16",  "v_u16",  "v_s32", "v_u32",         "v_s64",         "v_u64",
+        "v_f32", "v_f64", "v_bool", "v_mode", "v_dir", "v_flags.ready", "v_flags.level", "v_flags.code"};
+    for (int i = 0; i < 64; ++i) expected.push_back("v_history[" + std::to_string(i) + "]");
+    for (const char* p : {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y"}) expected.push_back(p);
+    EXPECT_EQ(identifiers(selection), expected);
+    EXPECT_EQ(selection.warnings,
+              (std::vector<std::string>{"v_ld: type long double skipped",
+                                        "v_history: only the first 64 of 100 array elements"}));
+}
+
+}  // namespace
+}  // namespace vk::tool

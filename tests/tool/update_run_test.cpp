@@ -1,0 +1,281 @@
+// Update mode of the built vk-quillet: A2L files generated for update_before
+// and updated against update_after in every variant, checked byte for byte
+// against the input with only the stale tokens replaced, and against readelf;
+// the report on standard error, the -o file with its self-check, the errors.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "a2l/source_index.h"
+#include "tests/tool/update_test_support.h"
+#include "tool/a2l_format.h"
+
+namespace vk::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = std::string(VK_BINARY_DIR) + "/vk-quillet";
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A fresh directory per test, under the build tree.
+fs::path workDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    fs::path dir = fs::path(VK_BINARY_DIR) / "test-output" / "update_run" / info->name();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+ToolRun runTool(const fs::path& dir, const std::string& args) {
+    if (!fs::exists(kTool)) ADD_FAILURE() << kTool << " is not built";
+    const std::string command = "cd '" + dir.string() + "' && '" + kTool + "' " + args + " >stdout.txt 2>stderr.txt";
+    ToolRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = readFile(dir / "stdout.txt");
+    run.err = readFile(dir / "stderr.txt");
+    return run;
+}
+
+// OBJECT symbols as readelf shows them: name to value.
+std::map<std::string, std::uint64_t> readelfObjects(const std::string& elf) {
+    std::map<std::string, std::uint64_t> symbols;
+    FILE* p = popen(("readelf -sW '" + elf + "'").c_str(), "r");
+    if (p == nullptr) return symbols;
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
+    pclose(p);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string num, value, size, type, bind, vis, ndx, name;
+        if (fields >> num >> value >> size >> type >> bind >> vis >> ndx >> name && type == "OBJECT")
+            symbols.emplace(name, std::stoull(value, nullptr, 16));
+    }
+    return symbols;
+}
+
+std::vector<a2l::SourceIndex::Object> objectsOf(const std::string& text) {
+    auto objects = a2l::scanSource(text);
+    EXPECT_TRUE(objects.ok());
+    return objects.ok() ? objects.value() : std::vector<a2l::SourceIndex::Object>{};
+}
+
+const char* const kVariableList = R"({
+  // table elements become VALUE characteristics, all else measurements
+  "variables": [ {"name": "table", "parameter": true}, {"name": "*", "pointer": true} ]
+})";
+
+// The text an update against `after` must give: the input with the address of
+// every scalar object that moved, and the data type of level, replaced.
+std::string expectedUpdate(const std::string& in, const testing::Image& after) {
+    struct Replacement {
+        std::uint64_t offset, length;
+        std::string text;
+    };
+    std::vector<Replacement> replacements;
+    for (const auto& o : objectsOf(in)) {
+        const bool scalar = o.kind == a2l::ObjectKind::Measurement || o.characteristicType == "VALUE";
+        const std::uint64_t now = after.leaf(o.name).address;
+        if (scalar && o.addressToken.present() && o.address != now)
+            replacements.push_back({static_cast<std::uint64_t>(o.addressToken.offset), o.addressToken.length,
+                                    hexAddress(now)});
+        if (o.name == "level" && o.kind == a2l::ObjectKind::Measurement)
+            replacements.push_back({static_cast<std::uint64_t>(o.dataTypeToken.offset), o.dataTypeToken.length,
+                                    "UWORD"});
+    }
+    std::sort(replacements.begin(), replacements.end(),
+              [](const Replacement& a, const Replacement& b) { return a.offset > b.offset; });
+    std::string out = in;
+    for (const auto& r : replacements) out.replace(r.offset, r.length, r.text);
+    return out;
+}
+
+TEST(UpdateRun, RoundTripOverTheFixtureMatrix) {
+    const fs::path dir = workDir();
+    writeFile(dir / "list.json", kVariableList);
+    for (const char* variant : testing::kVariants) {
+        SCOPED_TRACE(variant);
+        const std::string before = testing::fixturePath("update_before", variant);
+        const std::string afterElf = testing::fixturePath("update_after", variant);
+        ToolRun generated = runTool(dir, "'" + before + "' -v list.json -o before.a2l");
+        ASSERT_EQ(generated.status, 0) << generated.err;
+        const std::string in = readFile(dir / "before.a2l");
+
+        ToolRun updated = runTool(dir, "'" + afterElf + "' -u before.a2l -o after.a2l");
+        ASSERT_EQ(updated.status, 0) << updated.err;
+        EXPECT_EQ(updated.out, "");
+        ASSERT_GE(updated.err.size(), 21u);
+        EXPECT_EQ(updated.err.substr(updated.err.size() - 21), "written to after.a2l\n");
+        EXPECT_NE(updated.err.find("level: data type UBYTE -> UWORD\n"), std::string::npos);
+
+        const testing::Image after = testing::loadImage("update_after", variant);
+        const std::string out = readFile(dir / "after.a2l");
+        EXPECT_EQ(out, expectedUpdate(in, after));
+
+        // Every address now is the ELF's, also as readelf sees the symbols.
+        const auto symbols = readelfObjects(afterElf);
+        std::size_t checkedBySymbol = 0;
+        for (const auto& o : objectsOf(out)) {
+            EXPECT_EQ(o.address, after.leaf(o.name).address) << o.name;
+            if (auto s = symbols.find(o.name); s != symbols.end()) {
+                EXPECT_EQ(o.address, s->second) << o.name;
+                ++checkedBySymbol;
+            }
+        }
+        EXPECT_GE(checkedBySymbol, 10u);
+
+        // Nothing is left to change.
+        ToolRun again = runTool(dir, "'" + afterElf + "' -u after.a2l");
+        EXPECT_EQ(again.status, 0);
+        EXPECT_EQ(again.out, out);
+        EXPECT_NE(again.err.find(": 0 address(es) changed, "), std::string::npos) << again.err;
+    }
+}
+
+TEST(UpdateRun, OutputNamingTheInputRewritesItInPlace) {
+    const fs::path dir = workDir();
+    writeFile(dir / "list.json", kVariableList);
+    ASSERT_EQ(runTool(dir, "'" + testing::fixturePath("update_before", "ppc") + "' -v list.json -o fw.a2l").status, 0);
+    const std::string in = readFile(dir / "fw.a2l");
+    ToolRun run = runTool(dir, "'" + testing::fixturePath("update_after", "ppc") + "' -u fw.a2l -o fw.a2l");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(dir / "fw.a2l"), expectedUpdate(in, testing::loadImage("update_after", "ppc")));
+    EXPECT_NE(readFile(dir / "fw.a2l"), in);
+    // No temporary file is left behind.
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().extension() == ".a2l";
+    EXPECT_EQ(files, 1u);
+}
+
+TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
+    const fs::path dir = workDir();
+    const testing::Image image = testing::loadImage("update_after", "riscv32");
+    const std::string counter = hexAddress(image.leaf("counter").address);
+    const std::string level = hexAddress(image.leaf("level").address);
+    const std::string head =
+        "\xEF\xBB\xBF// other tools' blocks and layout stay as they are\r\n"
+        "ASAP2_VERSION 1 61\r\n/begin PROJECT p \"\"\r\n  /begin MODULE m \"\"\r\n"
+        "    /begin A2ML\r\n      struct { int; };\r\n    /end A2ML\r\n"
+        "    /begin IF_DATA OTHER_TOOL_EXT 100 /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 1 "
+        "/end MEASUREMENT /end IF_DATA\r\n";
+    const std::string in = head +
+                           "    /begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 1 /end MEASUREMENT\r\n"
+                           "    /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 255 /* old */ ECU_ADDRESS 0X10 "
+                           "/end MEASUREMENT\r\n"
+                           "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
+                           "  /end MODULE\r\n/end PROJECT\r\n";
+    const std::string out = head + "    /begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS " + counter +
+                            " /end MEASUREMENT\r\n"
+                            "    /begin MEASUREMENT level \"\" UWORD CM 0 0 0 255 /* old */ ECU_ADDRESS " +
+                            level +
+                            " /end MEASUREMENT\r\n"
+                            "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
+                            "  /end MODULE\r\n/end PROJECT\r\n";
+    writeFile(dir / "in.a2l", in);
+    ToolRun run = runTool(dir, "'" + testing::fixturePath("update_after", "riscv32") + "' -u in.a2l");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, out);
+    EXPECT_EQ(run.err, "changed (3):\n"
+                       "  counter: address 0x00000001 -> " + counter + "\n"
+                       "  level: address 0x00000010 -> " + level + "\n"
+                       "  level: data type UBYTE -> UWORD\n"
+                       "not in the ELF (left unchanged) (1):\n"
+                       "  gone\n"
+                       "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 0 warning(s)\n");
+    EXPECT_EQ(readFile(dir / "in.a2l"), in);
+}
+
+std::string unknownObjects(int count) {
+    std::string text = "/begin PROJECT p \"\" /begin MODULE m \"\"\n";
+    for (int i = 0; i < count; ++i)
+        text += "/begin MEASUREMENT unknown" + std::to_string(i) + " \"\" UBYTE CM 0 0 0 1 /end MEASUREMENT\n";
+    return text + "/end MODULE /end PROJECT\n";
+}
+
+std::string listOf(int count, int shown) {
+    std::string text = "not in the ELF (left unchanged) (" + std::to_string(count) + "):\n";
+    for (int i = 0; i < shown; ++i) text += "  unknown" + std::to_string(i) + "\n";
+    if (shown < count) text += "  ... (--details for all)\n";
+    return text;
+}
+
+TEST(UpdateRun, TitledListsShowTenEntriesUnlessDetails) {
+    const fs::path dir = workDir();
+    const std::string elf = "'" + testing::fixturePath("update_after", "x86_64") + "'";
+    auto summary = [](int n) {
+        return std::to_string(n) + " object(s): 0 address(es) changed, 0 unchanged, " + std::to_string(n) +
+               " not found, 0 warning(s)\n";
+    };
+    writeFile(dir / "ten.a2l", unknownObjects(10));
+    EXPECT_EQ(runTool(dir, elf + " -u ten.a2l").err, listOf(10, 10) + summary(10));
+    writeFile(dir / "eleven.a2l", unknownObjects(11));
+    EXPECT_EQ(runTool(dir, elf + " -u eleven.a2l").err, listOf(11, 10) + summary(11));
+    EXPECT_EQ(runTool(dir, elf + " -u eleven.a2l --details").err, listOf(11, 11) + summary(11));
+    writeFile(dir / "none.a2l", unknownObjects(0));
+    ToolRun none = runTool(dir, elf + " -u none.a2l -o none.a2l");
+    EXPECT_EQ(none.err, summary(0) + "written to none.a2l\n");
+    EXPECT_EQ(none.status, 0);
+}
+
+TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
+    const fs::path dir = workDir();
+    const std::string elf = "'" + testing::fixturePath("update_after", "aarch64") + "'";
+
+    ToolRun missing = runTool(dir, elf + " -u missing.a2l -o out.a2l");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "error: cannot open missing.a2l\n");
+    EXPECT_FALSE(fs::exists(dir / "out.a2l"));
+
+    const std::string broken = "/begin PROJECT p \"\"\n/begin MODULE m \"\"\n\"open\n";
+    writeFile(dir / "broken.a2l", broken);
+    ToolRun lexical = runTool(dir, elf + " -u broken.a2l -o broken.a2l");
+    EXPECT_EQ(lexical.status, 1);
+    EXPECT_EQ(lexical.err, "error: A2L line 4: unterminated string\n");
+    EXPECT_EQ(readFile(dir / "broken.a2l"), broken);
+
+    // Lexically sound but no PROJECT: updated and written, then the check fails.
+    const std::string bare = "/begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 0x1 /end MEASUREMENT\n";
+    writeFile(dir / "bare.a2l", bare);
+    ToolRun check = runTool(dir, elf + " -u bare.a2l -o out.a2l");
+    EXPECT_EQ(check.status, 1);
+    const std::string tail = "error: updated A2L does not load: out.a2l: A2L: no PROJECT block\n";
+    ASSERT_GE(check.err.size(), tail.size());
+    EXPECT_EQ(check.err.substr(check.err.size() - tail.size()), tail);
+    EXPECT_NE(readFile(dir / "out.a2l"), bare);
+    EXPECT_EQ(readFile(dir / "bare.a2l"), bare);
+
+    ToolRun unwritable = runTool(dir, elf + " -u bare.a2l -o no/such/dir/out.a2l");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("error: cannot write no/such/dir/out.a2l"), std::string::npos) << unwritable.err;
+}
+
+}  // namespace
+}  // namespace vk::tool

@@ -1,0 +1,265 @@
+// The in-place updater on an A2L text written for update_before against the
+// rebuilt update_after image: the exact output bytes, every report line, and the
+// counters, in every variant of the fixture matrix.
+#include "tool/updater.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/tool/update_test_support.h"
+#include "tool/a2l_datatype.h"
+#include "tool/a2l_format.h"
+
+namespace vk::tool {
+namespace {
+
+using testing::Image;
+
+// The input text and the text the update must give, built side by side.
+struct Texts {
+    std::string in;
+    std::string out;
+    void both(const std::string& s) {
+        in += s;
+        out += s;
+    }
+    void differ(const std::string& before, const std::string& after) {
+        in += before;
+        out += after;
+    }
+};
+
+void expectInvariant(const UpdateReport& r) {
+    EXPECT_EQ(r.objects, r.addressesChanged + r.unchanged + r.notInElf.size());
+}
+
+std::string keywordOf(const Image& image, const std::string& name) {
+    const vk::elf::Variable& v = image.leaf(name);
+    const auto limits = a2lDatatypeFor(image.debug.types.at(static_cast<std::size_t>(v.type)), v.size);
+    return limits ? std::string(limits->keyword) : "?";
+}
+
+std::uint64_t symbolValue(const Image& image, const std::string& name) {
+    for (const auto& s : vk::elf::readSymbols(image.elf))
+        if (s.name == name) return s.value;
+    ADD_FAILURE() << "no symbol " << name;
+    return 0;
+}
+
+std::string measurement(const std::string& name, const std::string& type, const std::string& tail) {
+    return "    /begin MEASUREMENT " + name + " \"\" " + type + " NO_COMPU_METHOD 0 0 0 255" + tail +
+           " /end MEASUREMENT\r\n";
+}
+
+TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
+    for (const char* variant : testing::kVariants) {
+        SCOPED_TRACE(variant);
+        const Image image = testing::loadImage("update_after", variant);
+        auto addr = [&](const std::string& name) { return image.leaf(name).address; };
+        auto stale = [&](const std::string& name) { return addr(name) + 0x100; };
+        const std::string modeKeyword = keywordOf(image, "mode");
+        const std::string trimKeyword = keywordOf(image, "trim");
+        const std::uint64_t ticks = symbolValue(image, "_start.ticks");
+
+        Texts t;
+        t.both(
+            "\xEF\xBB\xBF/* written for the image before */\r\nASAP2_VERSION 1 61\r\n/begin PROJECT p "
+            "\"\"\r\n");
+        t.both("  /begin MODULE m \"\"\r\n");
+        t.both(
+            "    /begin A2ML\r\n      block \"IF_DATA\" taggedunion { \"X\" \"/end\" };\r\n    /end "
+            "A2ML\r\n");
+        t.both("    /begin RECORD_LAYOUT RL_UWORD FNC_VALUES 1 UWORD ROW_DIR DIRECT /end RECORD_LAYOUT\r\n");
+        // Moved, written in decimal: rewritten in hexadecimal.
+        t.differ(measurement("counter", "UBYTE", " ECU_ADDRESS " + std::to_string(stale("counter"))),
+                 measurement("counter", "UBYTE", " ECU_ADDRESS " + hexAddress(addr("counter"))));
+        // In place, written in decimal: kept as written.
+        t.both(measurement("gain", "FLOAT32_IEEE", " ECU_ADDRESS " + std::to_string(addr("gain"))));
+        t.differ(measurement("level", "UBYTE", " /* moved */ ECU_ADDRESS 0x0"),
+                 measurement("level", "UWORD", " /* moved */ ECU_ADDRESS " + hexAddress(addr("level"))));
+        // An enumeration's signedness may differ; its size may not.
+        const std::string flipped = (modeKeyword[0] == 'U' ? "S" : "U") + modeKeyword.substr(1);
+        t.both(measurement("mode", flipped, " ECU_ADDRESS " + hexAddress(addr("mode"))));
+        t.differ(measurement("trim", "A_UINT64", " ECU_ADDRESS " + hexAddress(addr("trim"))),
+                 measurement("trim", trimKeyword, " ECU_ADDRESS " + hexAddress(addr("trim"))));
+        t.both(measurement("flags.level", "ULONG",
+                           " BIT_MASK 0x80000000 ECU_ADDRESS " + hexAddress(addr("flags.level"))));
+        t.differ(measurement("idle", "\"\"", " ECU_ADDRESS " + hexAddress(addr("idle"))),
+                 measurement("idle", "\"UWORD\"", " ECU_ADDRESS " + hexAddress(addr("idle"))));
+        t.both(measurement("total", "A_INT64", " READ_WRITE"));
+        t.both("    /begin IF_DATA OTHER_TOOL\r\n" + measurement("counter", "UBYTE", " ECU_ADDRESS 0x1") +
+               "    /end IF_DATA\r\n");
+        t.differ("    /begin CHARACTERISTIC buf_2 \"\" VALUE " + hexAddress(stale("buf_2")) +
+                     " RL_UWORD 0 NO_COMPU_METHOD 0 255 /end CHARACTERISTIC\r\n",
+                 "    /begin CHARACTERISTIC buf_2 \"\" VALUE " + hexAddress(addr("buf_2")) +
+                     " RL_UWORD 0 NO_COMPU_METHOD 0 255 /end CHARACTERISTIC\r\n");
+        t.both("    /begin CHARACTERISTIC table[0] \"\" CURVE " + hexAddress(stale("table[0]")) +
+               " RL_UWORD 0 NO_COMPU_METHOD 0 255 /end CHARACTERISTIC\r\n");
+        t.both("    /begin AXIS_PTS path[1].x \"\" " + hexAddress(stale("path[1].x")) +
+               " NO_INPUT_QUANTITY RL_UWORD 0 NO_COMPU_METHOD 4 0 255 /end AXIS_PTS\r\n");
+        t.both(measurement("_start.ticks", "ULONG", " ECU_ADDRESS " + hexAddress(ticks + 4)));
+        t.differ(measurement("map_1_2", "UWORD", " ECU_ADDRESS 0x00000001"),
+                 measurement("map_1_2", "UWORD", " ECU_ADDRESS " + hexAddress(addr("map[1][2]"))));
+        t.both(measurement("nothing_here", "UBYTE", " ECU_ADDRESS 0x10"));
+        t.differ(measurement("counter", "UBYTE", " ECU_ADDRESS 0x7"),
+                 measurement("counter", "UBYTE", " ECU_ADDRESS " + hexAddress(addr("counter"))));
+        t.both("  /end MODULE\r\n/end PROJECT\r\n");
+
+        auto result = update(image.elf, image.debug, t.in);
+        ASSERT_TRUE(result.ok()) << result.error().message();
+        const UpdateReport& r = result.value();
+        EXPECT_EQ(r.text, t.out);
+        EXPECT_EQ(
+            r.changed,
+            (std::vector<std::string>{
+                "counter: address " + hexAddress(stale("counter")) + " -> " + hexAddress(addr("counter")),
+                "level: address 0x00000000 -> " + hexAddress(addr("level")),
+                "level: data type UBYTE -> UWORD",
+                "trim: data type A_UINT64 -> " + trimKeyword,
+                "idle: data type  -> UWORD",
+                "buf_2: address " + hexAddress(stale("buf_2")) + " -> " + hexAddress(addr("buf_2")),
+                "map_1_2: address 0x00000001 -> " + hexAddress(addr("map[1][2]")),
+                "counter: address 0x00000007 -> " + hexAddress(addr("counter")),
+            }));
+        EXPECT_EQ(r.notInElf, std::vector<std::string>{"nothing_here"});
+        EXPECT_EQ(r.warnings,
+                  (std::vector<std::string>{
+                      "flags.level: BIT_MASK 0x80000000 in the A2L, " +
+                          hexAddress(image.leaf("flags.level").bitMask) + " in the ELF (not changed)",
+                      "buf_2: 1 byte(s) in the ELF, record layout RL_UWORD has 2 (not changed)",
+                      "table[0]: address " + hexAddress(stale("table[0]")) + " in the A2L, " +
+                          hexAddress(addr("table[0]")) +
+                          " for 'table[0]' in the ELF (not a scalar, not changed - check)",
+                      "path[1].x: address " + hexAddress(stale("path[1].x")) + " in the A2L, " +
+                          hexAddress(addr("path[1].x")) +
+                          " for 'path[1].x' in the ELF (not a scalar, not changed - check)",
+                      "_start.ticks: address " + hexAddress(ticks + 4) + " in the A2L, " + hexAddress(ticks) +
+                          " for '_start.ticks' in the ELF (symbol table only, not changed - check)",
+                  }));
+        EXPECT_EQ(r.objects, 15u);
+        EXPECT_EQ(r.addressesChanged, 5u);
+        EXPECT_EQ(r.unchanged, 9u);
+        expectInvariant(r);
+
+        // Run again on its own output: nothing more to change.
+        auto again = update(image.elf, image.debug, r.text);
+        ASSERT_TRUE(again.ok());
+        EXPECT_EQ(again.value().text, r.text);
+        EXPECT_EQ(again.value().addressesChanged, 0u);
+        EXPECT_EQ(again.value().changed, std::vector<std::string>{});
+    }
+}
+
+// Without PROJECT the model does not load: addresses are still updated, the
+// BIT_MASK and record-layout checks are left out silently.
+TEST(Update, TextWithoutModelIsStillUpdated) {
+    const Image image = testing::loadImage("update_after", "armv7m");
+    const std::string in =
+        "/begin MEASUREMENT flags.level \"\" ULONG CM 0 0 0 1 BIT_MASK 0x1 ECU_ADDRESS 0x1 "
+        "/end MEASUREMENT\n"
+        "/begin CHARACTERISTIC level \"\" VALUE 0x2 RL_UBYTE 0 CM 0 1 /end CHARACTERISTIC\n"
+        "/begin RECORD_LAYOUT RL_UBYTE FNC_VALUES 1 UBYTE ROW_DIR DIRECT /end RECORD_LAYOUT\n";
+    auto result = update(image.elf, image.debug, in);
+    ASSERT_TRUE(result.ok());
+    const UpdateReport& r = result.value();
+    EXPECT_EQ(r.addressesChanged, 2u);
+    EXPECT_TRUE(r.warnings.empty());
+    std::string expected = in;
+    expected.replace(in.find("VALUE 0x2") + 6, 3, hexAddress(image.leaf("level").address));
+    expected.replace(in.find("ECU_ADDRESS 0x1") + 12, 3, hexAddress(image.leaf("flags.level").address));
+    EXPECT_EQ(r.text, expected);
+}
+
+TEST(Update, EmptyAndBrokenTexts) {
+    const Image image = testing::loadImage("update_after", "x86_64");
+    auto empty = update(image.elf, image.debug, "/* no objects */\r\n/begin PROJECT p \"\" /end PROJECT\r\n");
+    ASSERT_TRUE(empty.ok());
+    EXPECT_EQ(empty.value().text, "/* no objects */\r\n/begin PROJECT p \"\" /end PROJECT\r\n");
+    EXPECT_EQ(empty.value().objects, 0u);
+    EXPECT_EQ(empty.value().unchanged, 0u);
+    EXPECT_TRUE(empty.value().changed.empty() && empty.value().notInElf.empty() &&
+                empty.value().warnings.empty());
+
+    auto broken = update(image.elf, image.debug, "/begin MEASUREMENT x \"\" UBYTE\n/* open");
+    ASSERT_FALSE(broken.ok());
+    EXPECT_EQ(broken.error().message(), "A2L line 2: unterminated comment");
+    EXPECT_EQ(broken.error().code, ErrorCode::InvalidArgument);
+}
+
+// Debug information made by hand for what no 32-bit fixture can hold.
+struct HandMade {
+    vk::elf::ElfFile elf;  // no symbols
+    vk::elf::DebugInfo debug;
+    std::int32_t add(vk::elf::TypeInfo type) {
+        debug.types.push_back(std::move(type));
+        return static_cast<std::int32_t>(debug.types.size() - 1);
+    }
+};
+
+TEST(Update, AddressesOfFourGibibytesAndMoreAreNotWritten) {
+    HandMade m;
+    vk::elf::TypeInfo u32;
+    u32.kind = vk::elf::TypeKind::Base;
+    u32.byteSize = 4;
+    u32.encoding = 0x07;
+    const auto t = m.add(u32);
+    m.debug.globals = {{"high", 0x100000010, t, true, ""}, {"low", 0xFFFFFFFF, t, true, ""}};
+    const std::string in =
+        "/begin MEASUREMENT high \"\" ULONG CM 0 0 0 1 ECU_ADDRESS 0x10 /end MEASUREMENT\n"
+        "/begin CHARACTERISTIC high \"\" CURVE 0x20 RL 0 CM 0 1 /end CHARACTERISTIC\n"
+        "/begin MEASUREMENT low \"\" ULONG CM 0 0 0 1 ECU_ADDRESS 0x0 /end MEASUREMENT\n";
+    auto result = update(m.elf, m.debug, in);
+    ASSERT_TRUE(result.ok());
+    const UpdateReport& r = result.value();
+    EXPECT_EQ(r.warnings,
+              (std::vector<std::string>{
+                  "high: address 0x00000010 in the A2L, 0x100000010 in the ELF does not fit 32 bits "
+                  "(not changed - check)",
+                  "high: address 0x00000020 in the A2L, 0x100000010 for 'high' in the ELF (not a scalar, "
+                  "not changed - check)",
+              }));
+    EXPECT_EQ(r.changed, std::vector<std::string>{"low: address 0x00000000 -> 0xFFFFFFFF"});
+    EXPECT_EQ(r.unchanged, 2u);
+    EXPECT_EQ(r.addressesChanged, 1u);
+    expectInvariant(r);
+    std::string expected = in;
+    expected.replace(in.rfind("0x0 "), 3, "0xFFFFFFFF");
+    EXPECT_EQ(r.text, expected);
+}
+
+TEST(Update, EnumerationSignToleranceStopsAtWidth) {
+    HandMade m;
+    vk::elf::TypeInfo e;
+    e.kind = vk::elf::TypeKind::Enum;
+    e.byteSize = 8;
+    e.enumerators = {{-1, "NEG"}, {1, "POS"}};
+    const auto t = m.add(e);
+    m.debug.globals = {{"e", 0x100, t, true, ""}};
+    auto result = update(m.elf, m.debug,
+                         "/begin MEASUREMENT e \"\" A_UINT64 CM 0 0 0 1 ECU_ADDRESS 0x100 /end MEASUREMENT\n"
+                         "/begin MEASUREMENT e \"\" SLONG CM 0 0 0 1 ECU_ADDRESS 0x100 /end MEASUREMENT\n");
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value().changed, (std::vector<std::string>{"e: data type A_UINT64 -> A_INT64",
+                                                                "e: data type SLONG -> A_INT64"}));
+    EXPECT_EQ(result.value().unchanged, 2u);
+}
+
+TEST(TextEdits, SortedDescendingAndAppliedFromTheEnd) {
+    std::vector<TextEdit> edits = {{3, 1, "BBBB"}, {8, 1, ""}, {0, 1, "x"}, {6, 2, "yyy"}};
+    sortEdits(edits);
+    ASSERT_EQ(edits.size(), 4u);
+    EXPECT_EQ(edits[0].offset, 8u);
+    EXPECT_EQ(edits[1].offset, 6u);
+    EXPECT_EQ(edits[2].offset, 3u);
+    EXPECT_EQ(edits[3].offset, 0u);
+    // Longer, shorter and empty replacements; the CR LF pairs stay as they are.
+    EXPECT_EQ(applyEdits("a\r\nb\r\ncde\r\n", edits), "x\r\nBBBB\r\nyyy\r\n");
+    EXPECT_EQ(applyEdits("unchanged", {}), "unchanged");
+    // Edits outside the text or over one already applied change nothing.
+    EXPECT_EQ(applyEdits("abc", {{5, 1, "x"}, {1, 1, "X"}, {0, 2, "y"}}), "aXc");
+}
+
+}  // namespace
+}  // namespace vk::tool

@@ -1,0 +1,26 @@
+// Number and string forms of generated A2L text, shared by the generator and
+// the in-place updater so that both write addresses, masks, reals and quoted
+// strings the same way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vk::tool {
+
+// "0x" and at least 8 upper-case hexadecimal digits ("0x%08llX").
+std::string hexAddress(std::uint64_t address);
+
+// "0x" and at least minDigits upper-case hexadecimal digits ("0x%0*llX").
+std::string hexDigits(std::uint64_t value, std::int32_t minDigits);
+
+// "%.10g" with a full stop as the decimal point, whatever the process locale.
+std::string formatNumber(double value);
+
+// An A2L string literal: quotes around the text, a backslash before every
+// quote and backslash; every other byte passes unchanged. Call it qualified:
+// with a std::string argument, argument-dependent lookup prefers std::quoted.
+std::string quoted(std::string_view text);
+
+}  // namespace vk::tool

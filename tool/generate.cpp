@@ -1,0 +1,24 @@
+#include "tool/generate.h"
+
+#include <exception>
+
+#include "tool/a2l_writer.h"
+#include "tool/selection.h"
+#include "tool/variable_list.h"
+
+namespace vk::tool {
+
+Result<GeneratedA2l> generate(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug,
+                              std::string_view variableList, const std::string& defaultModuleName) {
+    try {
+        const VariableList list = readVariableList(variableList, defaultModuleName);
+        Selection selection = selectItems(debug, list.variables, list.maxArrayElements);
+        GeneratedA2l result = writeA2l(list, selection.items, debug, elf.littleEndian);
+        result.warnings = std::move(selection.warnings);
+        return result;
+    } catch (const std::exception& e) {
+        return makeError(ErrorCode::InvalidArgument, std::string("variable list: ") + e.what());
+    }
+}
+
+}  // namespace vk::tool

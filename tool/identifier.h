@@ -1,0 +1,12 @@
+// A2L identifiers for names from the debug information: every byte that an
+// A2L identifier cannot hold becomes "_", so ns::speed reads ns__speed. The
+// module name passes through the same function.
+#pragma once
+
+#include <string>
+
+namespace vk::tool {
+
+std::string makeA2lIdentifier(const std::string& name);
+
+}  // namespace vk::tool

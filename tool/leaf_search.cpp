@@ -1,0 +1,299 @@
+#include "tool/leaf_search.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+namespace vk::tool {
+namespace {
+
+using vk::elf::DebugInfo;
+using vk::elf::Member;
+using vk::elf::TypeInfo;
+using vk::elf::TypeKind;
+using vk::elf::Variable;
+
+constexpr std::int32_t kMaxDepth = 16;  // as deep as flattening goes
+constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
+// Arrays this small are tried element by element instead of by reading indices
+// out of the keys.
+constexpr std::uint64_t kScanElements = 64;
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return a > kAll - b ? kAll : a + b; }
+std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b) {
+    if (a == 0 || b == 0) return 0;
+    return a > kAll / b ? kAll : a * b;
+}
+
+// "[i][j]..." for the element at a row-major position, exactly as flattening
+// writes it, also for dimensions whose product wrapped around.
+std::string indexText(const std::vector<std::uint64_t>& dims, std::uint64_t count, std::uint64_t position) {
+    std::string text;
+    std::uint64_t stride = count;
+    std::uint64_t remainder = position;
+    for (std::uint64_t dim : dims) {
+        std::uint64_t index = 0;
+        if (dim > stride) {
+            stride = 0;
+            remainder = 0;
+        } else {
+            stride /= dim;
+            index = remainder / stride;
+            remainder %= stride;
+        }
+        text += '[';
+        text += std::to_string(index);
+        text += ']';
+    }
+    return text;
+}
+
+// Reads one index written as open + decimal digits (+ close) at `pos`, in the
+// canonical form flattening writes (no sign, no leading zero). False otherwise.
+bool readIndex(std::string_view key, std::size_t& pos, char open, char close, std::uint64_t& value) {
+    if (pos >= key.size() || key[pos] != open) return false;
+    std::size_t p = pos + 1;
+    const std::size_t first = p;
+    value = 0;
+    while (p < key.size() && key[p] >= '0' && key[p] <= '9') {
+        const std::uint64_t digit = static_cast<std::uint64_t>(key[p] - '0');
+        if (value > (kAll - digit) / 10) return false;
+        value = value * 10 + digit;
+        ++p;
+    }
+    if (p == first || (key[first] == '0' && p - first > 1)) return false;
+    if (close != 0) {
+        if (p >= key.size() || key[p] != close) return false;
+        ++p;
+    }
+    pos = p;
+    return true;
+}
+
+class LeafSearch {
+public:
+    LeafSearch(const DebugInfo& debug, const std::vector<std::string>& keys, std::uint64_t arrayLimit,
+               std::uint64_t wholeLeaves)
+        : debug_(debug), keys_(keys), limit_(arrayLimit), whole_(std::max<std::uint64_t>(wholeLeaves, 1)) {
+        result_.exact.assign(keys.size(), kNoLeaf);
+        result_.alias.assign(keys.size(), kNoLeaf);
+        keyIndex_.reserve(keys.size());
+        for (std::size_t i = 0; i < keys.size(); ++i) keyIndex_.emplace(keys[i], i);
+    }
+
+    LeafMatches run() {
+        for (const auto& global : debug_.globals)
+            visit(global.name, flattenIndices(global.name), global.address, global.typeIndex, 0);
+        return std::move(result_);
+    }
+
+private:
+    const TypeInfo* entryAt(std::int32_t index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= debug_.types.size()) return nullptr;
+        return &debug_.types[static_cast<std::size_t>(index)];
+    }
+
+    // The entry flattening expands for a declared type at a depth, or null where
+    // it yields nothing before looking at the kind.
+    const TypeInfo* expanded(std::int32_t type, std::int32_t depth) const {
+        if (entryAt(type) == nullptr || depth > kMaxDepth) return nullptr;
+        return entryAt(vk::elf::resolveAlias(debug_.types, type));
+    }
+
+    bool hasKeyWithPrefix(std::string_view prefix) const {
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), prefix,
+                                   [](const std::string& key, std::string_view p) { return key < p; });
+        return it != keys_.end() && std::string_view(*it).starts_with(prefix);
+    }
+
+    // Whether some leaf below a value of this name could carry a wanted key.
+    bool viable(std::string_view name, std::string_view alias) const {
+        return hasKeyWithPrefix(name) || (alias != name && hasKeyWithPrefix(alias));
+    }
+
+    // How many leaves flattening gives for a value (saturating), memoised per
+    // declared type and depth; the depth bound keeps cyclic type tables finite.
+    std::uint64_t leafCount(std::int32_t type, std::int32_t depth) {
+        const TypeInfo* entry = expanded(type, depth);
+        if (entry == nullptr) return 0;
+        const std::uint64_t memoKey = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(type)) << 8) |
+                                      static_cast<std::uint64_t>(depth);
+        if (auto it = counts_.find(memoKey); it != counts_.end()) return it->second;
+        std::uint64_t count = 0;
+        switch (entry->kind) {
+            case TypeKind::Base:
+            case TypeKind::Enum:
+            case TypeKind::Pointer:
+                count = 1;
+                break;
+            case TypeKind::Array:
+                count = saturatingMul(std::min(limit_, elementCount(*entry).first), leafCount(entry->target, depth + 1));
+                break;
+            case TypeKind::Struct:
+            case TypeKind::Union:
+                for (const Member& member : entry->members)
+                    count = saturatingAdd(count, member.bitSize != 0 ? 1 : leafCount(member.type, depth + 1));
+                break;
+            default:
+                break;
+        }
+        counts_.emplace(memoKey, count);
+        return count;
+    }
+
+    // The element count as flattening computes it (wrapping), and whether the
+    // product of the dimensions wrapped.
+    static std::pair<std::uint64_t, bool> elementCount(const TypeInfo& array) {
+        std::uint64_t count = 1;
+        bool wrapped = false;
+        for (std::uint64_t dim : array.dims) {
+            if (dim != 0 && count > kAll / dim) wrapped = true;
+            count *= dim;
+        }
+        return {count, wrapped};
+    }
+
+    void visit(const std::string& name, const std::string& alias, std::uint64_t address, std::int32_t type,
+               std::int32_t depth) {
+        const std::uint64_t count = leafCount(type, depth);
+        if (count == 0 || !viable(name, alias)) return;
+        if (count <= whole_) {
+            std::vector<Variable> part;
+            vk::elf::flattenInto(debug_, name, address, type, limit_, part, nullptr, depth);
+            for (Variable& leaf : part) offer(std::move(leaf));
+            return;
+        }
+        const TypeInfo& entry = *expanded(type, depth);
+        if (entry.kind == TypeKind::Array) {
+            visitArray(name, alias, address, entry, depth);
+        } else {
+            visitMembers(name, alias, address, entry, depth);
+        }
+    }
+
+    void visitMembers(const std::string& name, const std::string& alias, std::uint64_t address,
+                      const TypeInfo& aggregate, std::int32_t depth) {
+        for (const Member& member : aggregate.members) {
+            // Unnamed members and base classes put their members under the enclosing name.
+            const std::string memberName = member.name.empty() ? name : name + "." + member.name;
+            const std::string memberAlias = member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
+            if (member.bitSize == 0) {
+                visit(memberName, memberAlias, address + member.offset, member.type, depth + 1);
+            } else if (viable(memberName, memberAlias)) {
+                offer(bitField(memberName, address + member.offset, member));
+            }
+        }
+    }
+
+    // A bit-field leaf built as flattening builds it (its typedef names aside,
+    // which the updater does not read).
+    Variable bitField(const std::string& name, std::uint64_t address, const Member& member) const {
+        Variable leaf;
+        leaf.name = name;
+        leaf.address = address;
+        leaf.type = entryAt(member.type) ? vk::elf::resolveAlias(debug_.types, member.type) : -1;
+        leaf.size = vk::elf::byteSize(debug_.types, leaf.type);
+        const std::uint64_t width = member.bitSize < 64 ? (std::uint64_t{1} << member.bitSize) - 1 : kAll;
+        leaf.bitMask = width << (member.bitShift % 64);
+        leaf.isBitField = true;
+        return leaf;
+    }
+
+    void visitArray(const std::string& name, const std::string& alias, std::uint64_t address, const TypeInfo& array,
+                    std::int32_t depth) {
+        const auto [count, wrapped] = elementCount(array);
+        const std::uint64_t taken = std::min(limit_, array.dims.empty() ? 1 : count);
+        const std::uint64_t stride = vk::elf::byteSize(debug_.types, array.target);
+        for (std::uint64_t i : candidates(name, alias, array.dims, wrapped, taken)) {
+            const std::string text = indexText(array.dims, count, i);
+            visit(name + text, alias + flattenIndices(text), address + i * stride, array.target, depth + 1);
+        }
+    }
+
+    // The element positions, ascending, that some key may name. Without wrapping,
+    // an element's index text is the canonical row-major form of its position, so
+    // the positions are read out of the keys that continue the array's name or alias.
+    std::vector<std::uint64_t> candidates(const std::string& name, const std::string& alias,
+                                          const std::vector<std::uint64_t>& dims, bool wrapped,
+                                          std::uint64_t taken) const {
+        std::vector<std::uint64_t> positions;
+        if (dims.empty() || wrapped || taken <= kScanElements) {
+            positions.resize(taken);
+            for (std::uint64_t i = 0; i < taken; ++i) positions[i] = i;
+            return positions;
+        }
+        collectPositions(name + "[", '[', ']', dims, taken, positions);
+        collectPositions(alias + "_", '_', 0, dims, taken, positions);
+        std::sort(positions.begin(), positions.end());
+        positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+        return positions;
+    }
+
+    void collectPositions(const std::string& prefix, char open, char close, const std::vector<std::uint64_t>& dims,
+                          std::uint64_t taken, std::vector<std::uint64_t>& positions) const {
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), prefix);
+        for (; it != keys_.end() && it->starts_with(prefix); ++it) {
+            std::size_t pos = prefix.size() - 1;  // at the opening character
+            std::uint64_t position = 0;
+            bool ok = true;
+            for (std::uint64_t dim : dims) {
+                std::uint64_t index = 0;
+                if (!readIndex(*it, pos, open, close, index) || index >= dim) {
+                    ok = false;
+                    break;
+                }
+                position = position * dim + index;  // below the unwrapped count
+            }
+            if (ok && position < taken) positions.push_back(position);
+        }
+    }
+
+    void offer(Variable&& leaf) {
+        const std::size_t exact = keyOf(leaf.name);
+        const bool plain = leaf.name.find('[') == std::string::npos && leaf.name.find(']') == std::string::npos;
+        const std::size_t alias = plain ? exact : keyOf(flattenIndices(leaf.name));
+        const bool takeExact = exact != kNoLeaf && result_.exact[exact] == kNoLeaf;
+        const bool takeAlias = alias != kNoLeaf && result_.alias[alias] == kNoLeaf;
+        if (!takeExact && !takeAlias) return;
+        leaf.typedefNames = {};  // not read by the updater; a heap block per leaf
+        result_.leaves.push_back(std::move(leaf));
+        if (takeExact) result_.exact[exact] = result_.leaves.size() - 1;
+        if (takeAlias) result_.alias[alias] = result_.leaves.size() - 1;
+    }
+
+    std::size_t keyOf(std::string_view name) const {
+        auto it = keyIndex_.find(name);
+        return it == keyIndex_.end() ? kNoLeaf : it->second;
+    }
+
+    const DebugInfo& debug_;
+    const std::vector<std::string>& keys_;
+    const std::uint64_t limit_;
+    const std::uint64_t whole_;
+    std::unordered_map<std::string_view, std::size_t> keyIndex_;
+    std::unordered_map<std::uint64_t, std::uint64_t> counts_;
+    LeafMatches result_;
+};
+
+}  // namespace
+
+std::string flattenIndices(std::string_view name) {
+    std::string alias;
+    alias.reserve(name.size());
+    for (char c : name) {
+        if (c == '[') {
+            alias += '_';
+        } else if (c != ']') {
+            alias += c;
+        }
+    }
+    return alias;
+}
+
+LeafMatches findLeaves(const vk::elf::DebugInfo& debug, const std::vector<std::string>& keys,
+                       std::uint64_t arrayLimit, std::uint64_t wholeLeaves) {
+    return LeafSearch(debug, keys, arrayLimit, wholeLeaves).run();
+}
+
+}  // namespace vk::tool

@@ -1,0 +1,41 @@
+// Finds the scalar leaves of an ELF file's global variables that an A2L text
+// names, exactly or through their alias, without expanding the rest. Flattening
+// everything with the updater's array limit would let a small file with nested
+// arrays of a million elements each outgrow any memory; this search expands only
+// the parts whose names lead to a wanted key, and only small parts whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "elf/debug_info.h"
+#include "elf/flatten.h"
+
+namespace vk::tool {
+
+inline constexpr std::size_t kNoLeaf = ~std::size_t{0};
+
+struct LeafMatches {
+    std::vector<vk::elf::Variable> leaves;  // only those that some key names
+    // Per key, by its position in the key list: the first leaf in flattening order
+    // whose name is the key, and the first whose alias is the key; kNoLeaf if none.
+    std::vector<std::size_t> exact;
+    std::vector<std::size_t> alias;
+};
+
+// The same leaves, in the same order of precedence, as expanding every global with
+// vk::elf::flattenVariable (the given array limit, no warnings) and searching the
+// result, though without their typedef names. `keys` must be sorted and free of
+// duplicates. Parts of at most `wholeLeaves` leaves are expanded whole (pruning
+// them costs more than it saves), larger ones split by member and element.
+LeafMatches findLeaves(const vk::elf::DebugInfo& debug, const std::vector<std::string>& keys,
+                       std::uint64_t arrayLimit, std::uint64_t wholeLeaves = 16);
+
+// The name with every "[" turned into "_" and every "]" removed: the alias under
+// which an A2L text may name an array element (a.b[3].c[1][2] gives a.b_3.c_1_2).
+std::string flattenIndices(std::string_view name);
+
+}  // namespace vk::tool

@@ -1,0 +1,47 @@
+// The ELF addresses of the names an A2L text uses: each name is looked up first
+// among the exact names of the flattened global variables, then among their
+// aliases (array indices written with underscores), then among the ELF file's
+// object symbols; within each, the first one in order wins.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "elf/debug_info.h"
+#include "elf/elf_file.h"
+#include "elf/flatten.h"
+
+namespace vk::tool {
+
+// The flattening limit of the updater: the elements of one array it looks at.
+inline constexpr std::uint64_t kUpdateArrayLimit = 1048576;
+
+struct AddressEntry {
+    const vk::elf::Variable* variable = nullptr;  // null for a symbol-table entry
+    std::uint64_t address = 0;
+    std::uint64_t size = 0;
+};
+
+// Holds entries only for the names it was built for, so that it grows with the
+// A2L text and not with the size of the ELF file's arrays.
+class NameMap {
+public:
+    NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Symbol>& symbols,
+            std::vector<std::string> names);
+    NameMap(const NameMap&) = delete;
+    NameMap& operator=(const NameMap&) = delete;
+
+    // Null when the name is neither a variable, an alias nor an object symbol.
+    const AddressEntry* find(std::string_view name) const;
+
+private:
+    std::vector<std::string> keys_;          // sorted, unique
+    std::vector<vk::elf::Variable> leaves_;  // complete before any entry points into it
+    std::vector<AddressEntry> entries_;      // per key
+    std::vector<bool> found_;                // per key
+};
+
+}  // namespace vk::tool

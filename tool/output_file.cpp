@@ -1,0 +1,96 @@
+#include "tool/output_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <system_error>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace vk::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string displayName(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+Error writeError(const fs::path& path, int number) {
+    if (number == 0) number = EIO;
+    return Error::fromErrno(ErrorCode::IoError, number, "cannot write " + displayName(path));
+}
+
+// Creates a file next to the target that did not exist before ("x" mode),
+// so that no other file is ever truncated.
+std::FILE* createTemporary(const fs::path& target, fs::path& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = target;
+        candidate += ".tmp" + (attempt == 0 ? std::string() : std::to_string(attempt));
+#if defined(_WIN32)
+        std::FILE* file = _wfopen(candidate.c_str(), L"wbx");
+#else
+        std::FILE* file = std::fopen(candidate.c_str(), "wbx");
+#endif
+        if (file != nullptr) {
+            temporary = std::move(candidate);
+            return file;
+        }
+        if (errno != EEXIST) return nullptr;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
+// Flushes the data to the device where the platform allows it, so that a
+// crash right after the rename cannot leave an empty target behind.
+bool syncToDisk(std::FILE* file) {
+#if defined(__unix__) || defined(__APPLE__)
+    return ::fsync(fileno(file)) == 0;
+#else
+    (void)file;
+    return true;
+#endif
+}
+
+bool writeAll(std::FILE* file, std::string_view text) {
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file) != text.size()) return false;
+    return std::fflush(file) == 0 && std::ferror(file) == 0 && syncToDisk(file);
+}
+
+void keepPermissions(const fs::path& target, const fs::path& temporary) {
+    std::error_code ignored;
+    const fs::file_status status = fs::status(target, ignored);
+    if (!ignored && fs::is_regular_file(status)) fs::permissions(temporary, status.permissions(), ignored);
+}
+
+}  // namespace
+
+Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
+    fs::path temporary;
+    errno = 0;
+    std::FILE* file = createTemporary(path, temporary);
+    if (file == nullptr) return writeError(path, errno);
+
+    errno = 0;
+    const bool written = writeAll(file, text);
+    int number = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (written && !closed) number = errno;
+    std::error_code error;
+    if (written && closed) {
+        keepPermissions(path, temporary);
+        fs::rename(temporary, path, error);
+        if (!error) return Empty{};
+    }
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    if (error)
+        return makeError(ErrorCode::IoError, "cannot write " + displayName(path) + ": " + error.message());
+    return writeError(path, number);
+}
+
+}  // namespace vk::tool

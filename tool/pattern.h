@@ -1,0 +1,13 @@
+// Whole-name wildcard match used to filter scalars by name: "?" stands for
+// one byte, "*" for any run of bytes. Bytes compare as they are.
+#pragma once
+
+#include <string_view>
+
+namespace vk::tool {
+
+// A pattern byte is tried as "?" first, then literally, and only then as
+// "*"; so a "*" that meets a "*" in the name is consumed as that byte.
+bool matchPattern(std::string_view pattern, std::string_view name);
+
+}  // namespace vk::tool

@@ -1,0 +1,73 @@
+// Generate mode: reads the variable list, writes the generated A2L text to
+// standard output or to the -o file, and reads that file back as a check.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "a2l/project.h"
+#include "tool/file_path.h"
+#include "tool/generate.h"
+#include "tool/output_file.h"
+#include "tool/runs.h"
+
+namespace vk::tool {
+namespace {
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "error: %s\n", message.c_str());
+    return 1;
+}
+
+std::optional<std::string> readWholeFile(const std::string& name) {
+    // A directory opens as a stream on some systems and then reads as empty.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(name, ignored)) return std::nullopt;
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return text;
+}
+
+// Every byte goes out, NUL bytes included; a failed write (a closed pipe, a
+// full disk) is an error rather than a silent success.
+bool writeStdout(const std::string& text) {
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) return false;
+    return std::fflush(stdout) == 0;
+}
+
+int writeAndCheck(const Options& options, const GeneratedA2l& generated) {
+    auto path = pathFromArgument(options.output);
+    if (!path.ok()) return fail(path.error().message());
+    const auto written = writeFileSafely(path.value(), generated.text);
+    if (!written.ok()) return fail(written.error().message());
+    const auto reloaded = vk::a2l::load(path.value());
+    if (!reloaded.ok()) return fail("generated A2L does not load: " + reloaded.error().message());
+    std::fprintf(stderr, "%s: %zu measurement(s), %zu parameter(s)\n", options.output.c_str(),
+                 static_cast<std::size_t>(generated.measurementCount),
+                 static_cast<std::size_t>(generated.parameterCount));
+    return 0;
+}
+
+}  // namespace
+
+int runGenerate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+    const std::optional<std::string> variableList = readWholeFile(options.variables);
+    if (!variableList) return fail("cannot open " + options.variables);
+
+    auto generated = generate(elf, debug, *variableList, options.defaultModuleName);
+    if (!generated.ok()) return fail(generated.error().message());
+    const GeneratedA2l& result = generated.value();
+    for (const std::string& warning : result.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
+
+    if (options.output.empty()) {
+        if (!writeStdout(result.text)) return fail("cannot write the A2L text to standard output");
+        return 0;
+    }
+    return writeAndCheck(options, result);
+}
+
+}  // namespace vk::tool

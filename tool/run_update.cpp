@@ -1,0 +1,94 @@
+// Update mode: rewrites the addresses and data types of the -u file from the ELF
+// file, prints the report to standard error and writes the new text to standard
+// output or, through a temporary file, to the -o file, which it reads back.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "a2l/project.h"
+#include "tool/file_path.h"
+#include "tool/output_file.h"
+#include "tool/runs.h"
+#include "tool/updater.h"
+
+namespace vk::tool {
+namespace {
+
+constexpr std::size_t kShortList = 10;
+
+int fail(const Error& error) {
+    std::fprintf(stderr, "error: %s\n", error.message().c_str());
+    return 1;
+}
+
+void printTitledList(bool details, const char* title, const std::vector<std::string>& list) {
+    if (list.empty()) return;
+    std::fprintf(stderr, "%s (%zu):\n", title, list.size());
+    const std::size_t shown = details || list.size() <= kShortList ? list.size() : kShortList;
+    for (std::size_t i = 0; i < shown; ++i) std::fprintf(stderr, "  %s\n", list[i].c_str());
+    if (shown < list.size()) std::fputs("  ... (--details for all)\n", stderr);
+}
+
+void printReport(const Options& options, const UpdateReport& report) {
+    printTitledList(options.details, "changed", report.changed);
+    printTitledList(options.details, "not in the ELF (left unchanged)", report.notInElf);
+    printTitledList(options.details, "warnings", report.warnings);
+    std::fprintf(stderr,
+                 "%zu object(s): %zu address(es) changed, %zu unchanged, %zu not found, %zu warning(s)\n",
+                 static_cast<std::size_t>(report.objects), static_cast<std::size_t>(report.addressesChanged),
+                 static_cast<std::size_t>(report.unchanged), report.notInElf.size(), report.warnings.size());
+}
+
+// Written to a temporary file and renamed over the target, so that -o naming the
+// -u file replaces it only once the new text is complete.
+int writeAndCheck(const Options& options, const std::string& text) {
+    Result<std::filesystem::path> path = pathFromArgument(options.output);
+    if (!path.ok()) return fail(path.error());
+    Result<Empty> written = writeFileSafely(path.value(), text);
+    if (!written.ok()) return fail(written.error());
+    {
+        Result<vk::a2l::Project> reloaded = vk::a2l::load(path.value());
+        if (!reloaded.ok()) {
+            std::fprintf(stderr, "error: updated A2L does not load: %s\n",
+                         reloaded.error().message().c_str());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "written to %s\n", options.output.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int runUpdate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+    std::string input;
+    {
+        std::error_code ignored;
+        std::ifstream in(options.update, std::ios::binary);
+        // A directory opens as a stream on some systems and then reads as empty.
+        if (!in || std::filesystem::is_directory(options.update, ignored)) {
+            std::fprintf(stderr, "error: cannot open %s\n", options.update.c_str());
+            return 1;
+        }
+        input.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    Result<UpdateReport> report = update(elf, debug, input);
+    if (!report.ok()) return fail(report.error());
+    printReport(options, report.value());
+    if (options.output.empty()) {
+        const std::string& text = report.value().text;
+        // Every byte, a NUL included; a full disk behind a redirection is no success.
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+            std::fputs("error: cannot write the A2L text to standard output\n", stderr);
+            return 1;
+        }
+        return 0;
+    }
+    return writeAndCheck(options, report.value().text);
+}
+
+}  // namespace vk::tool

@@ -1,0 +1,114 @@
+#include "tool/selection.h"
+
+#include <limits>
+#include <optional>
+#include <unordered_set>
+
+#include "elf/flatten.h"
+#include "tool/a2l_datatype.h"
+#include "tool/a2l_format.h"
+#include "tool/identifier.h"
+#include "tool/pattern.h"
+
+namespace vk::tool {
+namespace {
+
+using vk::elf::Variable;
+
+struct SelectionState {
+    const vk::elf::DebugInfo& debug;
+    const std::vector<VariableSpec>& specs;
+    std::vector<bool> used;
+    std::unordered_set<std::string> identifiers;
+    Selection result;
+};
+
+const vk::elf::TypeInfo* typeEntry(const vk::elf::DebugInfo& debug, std::int32_t type) {
+    if (type < 0 || static_cast<std::size_t>(type) >= debug.types.size()) return nullptr;
+    return &debug.types[static_cast<std::size_t>(type)];
+}
+
+// The ECU address fields hold 32 bits; a wider address would be written in
+// full and then cut by every reader.
+bool addressFits(std::uint64_t address) {
+    return address <= std::numeric_limits<std::uint32_t>::max();
+}
+
+void selectScalar(SelectionState& state, const Variable& scalar, const VariableSpec& spec) {
+    const vk::elf::TypeInfo* type = typeEntry(state.debug, scalar.type);
+    const std::optional<DatatypeLimits> limits =
+        type != nullptr ? a2lDatatypeFor(*type, scalar.size) : std::nullopt;
+    if (!limits) {
+        state.result.warnings.push_back(scalar.name + ": type " +
+                                        vk::elf::typeName(state.debug, scalar.type) + " skipped");
+        return;
+    }
+    if (type->kind == vk::elf::TypeKind::Pointer && !spec.entry.value("pointer", false)) return;
+    if (!addressFits(scalar.address)) {
+        state.result.warnings.push_back(scalar.name + ": address " + hexAddress(scalar.address) +
+                                        " does not fit 32 bits, skipped");
+        return;
+    }
+    std::string identifier = makeA2lIdentifier(scalar.name);
+    if (!state.identifiers.insert(identifier).second) return;
+
+    A2lItem item;
+    item.identifier = std::move(identifier);
+    item.name = scalar.name;
+    item.address = scalar.address;
+    item.type = scalar.type;
+    item.size = scalar.size;
+    item.bitMask = scalar.bitMask;
+    item.isBitField = scalar.isBitField;
+    item.typedefNames = scalar.typedefNames;
+    item.entry = spec.entry;
+    item.dataType = std::string(limits->keyword);
+    item.lower = limits->lower;
+    item.upper = limits->upper;
+    item.isFloat = limits->isFloat;
+    state.result.items.push_back(std::move(item));
+}
+
+// Returns whether any scalar of the global matched an entry.
+bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
+    bool matched = false;
+    for (const Variable& scalar : scalars) {
+        for (std::size_t i = 0; i < state.specs.size(); ++i) {
+            if (!entryMatches(state.specs[i].pattern, scalar.name)) continue;
+            state.used[i] = true;
+            matched = true;
+            selectScalar(state, scalar, state.specs[i]);
+            break;
+        }
+    }
+    return matched;
+}
+
+}  // namespace
+
+bool entryMatches(std::string_view pattern, std::string_view name) {
+    if (name == pattern || matchPattern(pattern, name)) return true;
+    return pattern.size() < name.size() && name.substr(0, pattern.size()) == pattern &&
+           (name[pattern.size()] == '.' || name[pattern.size()] == '[');
+}
+
+Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<VariableSpec>& specs,
+                      std::uint64_t arrayLimit) {
+    SelectionState state{debug, specs, std::vector<bool>(specs.size(), false), {}, {}};
+    for (const vk::elf::GlobalVariable& global : debug.globals) {
+        std::vector<std::string> flattenWarnings;
+        const std::vector<Variable> scalars =
+            vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings);
+        if (selectGlobal(state, scalars)) {
+            for (std::string& warning : flattenWarnings) state.result.warnings.push_back(std::move(warning));
+        }
+    }
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        if (!state.used[i]) {
+            state.result.warnings.push_back("'" + specs[i].pattern + "' matches no variable in the ELF file");
+        }
+    }
+    return std::move(state.result);
+}
+
+}  // namespace vk::tool

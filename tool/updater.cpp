@@ -1,0 +1,192 @@
+#include "tool/updater.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "a2l/project.h"
+#include "a2l/source_index.h"
+#include "tool/a2l_datatype.h"
+#include "tool/a2l_format.h"
+#include "tool/name_map.h"
+
+namespace vk::tool {
+namespace {
+
+using vk::a2l::ObjectKind;
+using Object = vk::a2l::SourceIndex::Object;
+
+constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
+
+// Walks the indexed objects and collects the edits and report lines; the
+// counters and lists go straight into the report.
+class ObjectUpdater {
+public:
+    ObjectUpdater(const vk::elf::DebugInfo& debug, const NameMap& names, const vk::a2l::Module* model,
+                  UpdateReport& report)
+        : debug_(debug), names_(names), model_(model), report_(report) {}
+
+    void examine(const Object& object) {
+        ++report_.objects;
+        const AddressEntry* entry = names_.find(object.name);
+        if (entry == nullptr) {
+            report_.notInElf.push_back(object.name);
+            return;
+        }
+        checkAddress(object, *entry);
+        if (entry->variable == nullptr) return;  // symbol table only: nothing more to compare
+        if (object.kind == ObjectKind::Measurement) {
+            checkDataType(object, *entry);
+            checkBitMask(object, *entry->variable);
+        } else if (object.kind == ObjectKind::Characteristic) {
+            checkRecordLayout(object, *entry);
+        }
+    }
+
+    std::vector<TextEdit> takeEdits() { return std::move(edits_); }
+
+private:
+    static bool isScalar(const Object& object, const AddressEntry& entry) {
+        if (entry.variable == nullptr) return false;
+        return object.kind == ObjectKind::Measurement ||
+               (object.kind == ObjectKind::Characteristic && object.characteristicType == "VALUE");
+    }
+
+    void edit(const vk::a2l::TokenSpan& span, std::string text) {
+        edits_.push_back(TextEdit{static_cast<std::uint64_t>(span.offset), span.length, std::move(text)});
+    }
+
+    void checkAddress(const Object& object, const AddressEntry& entry) {
+        const std::uint64_t old = object.address;
+        const bool differs = object.addressToken.present() && old != entry.address;
+        if (!isScalar(object, entry)) {
+            ++report_.unchanged;
+            if (differs) {
+                report_.warnings.push_back(object.name + ": address " + hexAddress(old) + " in the A2L, " +
+                                           hexAddress(entry.address) + " for '" + object.name + "' in the ELF (" +
+                                           (entry.variable ? "not a scalar" : "symbol table only") +
+                                           ", not changed - check)");
+            }
+            return;
+        }
+        if (!differs) {
+            ++report_.unchanged;
+        } else if (entry.address > kMax32) {
+            // The A2L address field has 32 bits; rewriting would fail the same way on every run.
+            ++report_.unchanged;
+            report_.warnings.push_back(object.name + ": address " + hexAddress(old) + " in the A2L, " +
+                                       hexAddress(entry.address) +
+                                       " in the ELF does not fit 32 bits (not changed - check)");
+        } else {
+            edit(object.addressToken, hexAddress(entry.address));
+            report_.changed.push_back(object.name + ": address " + hexAddress(old) + " -> " +
+                                      hexAddress(entry.address));
+            ++report_.addressesChanged;
+        }
+    }
+
+    const vk::elf::TypeInfo* typeOf(const vk::elf::Variable& variable) const {
+        if (variable.type < 0 || static_cast<std::size_t>(variable.type) >= debug_.types.size()) return nullptr;
+        return &debug_.types[static_cast<std::size_t>(variable.type)];
+    }
+
+    void checkDataType(const Object& object, const AddressEntry& entry) {
+        const vk::elf::TypeInfo* type = typeOf(*entry.variable);
+        if (type == nullptr) return;
+        const auto limits = a2lDatatypeFor(*type, entry.size);
+        if (!limits) return;
+        const std::string keyword(limits->keyword);
+        const std::string& old = object.dataTypeOrDeposit;
+        bool same = keyword == old;
+        // An enumeration's signedness follows its values, which a hand-written A2L
+        // may see differently: SBYTE and UBYTE alike, but A_INT64 is no A_UINT64.
+        if (!same && type->kind == vk::elf::TypeKind::Enum && !old.empty() && !keyword.empty())
+            same = std::string_view(old).substr(1) == std::string_view(keyword).substr(1);
+        if (same || !object.dataTypeToken.present()) return;
+        edit(object.dataTypeToken, keyword);
+        report_.changed.push_back(object.name + ": data type " + old + " -> " + keyword);
+    }
+
+    void checkBitMask(const Object& object, const vk::elf::Variable& variable) {
+        if (model_ == nullptr || !variable.isBitField) return;
+        const vk::a2l::Measurement* measurement = model_->findMeasurement(object.name);
+        if (measurement == nullptr || !measurement->bitMask || *measurement->bitMask == variable.bitMask) return;
+        report_.warnings.push_back(object.name + ": BIT_MASK " + hexAddress(*measurement->bitMask) + " in the A2L, " +
+                                   hexAddress(variable.bitMask) + " in the ELF (not changed)");
+    }
+
+    void checkRecordLayout(const Object& object, const AddressEntry& entry) {
+        if (model_ == nullptr) return;
+        const vk::a2l::Characteristic* characteristic = model_->findCharacteristic(object.name);
+        if (characteristic == nullptr || characteristic->type != vk::a2l::CharacteristicType::Value) return;
+        const vk::a2l::RecordLayout* layout = model_->findRecordLayout(object.dataTypeOrDeposit);
+        if (layout == nullptr || !layout->fncValues) return;
+        const std::uint64_t layoutSize = vk::a2l::dataTypeSize(layout->fncValues->dataType);
+        if (layoutSize == entry.size) return;
+        report_.warnings.push_back(object.name + ": " + std::to_string(entry.size) + " byte(s) in the ELF, record layout " +
+                                   object.dataTypeOrDeposit + " has " + std::to_string(layoutSize) + " (not changed)");
+    }
+
+    const vk::elf::DebugInfo& debug_;
+    const NameMap& names_;
+    const vk::a2l::Module* model_;
+    UpdateReport& report_;
+    std::vector<TextEdit> edits_;
+};
+
+std::vector<std::string> objectNames(const std::vector<Object>& objects) {
+    std::vector<std::string> names;
+    names.reserve(objects.size());
+    for (const Object& object : objects) names.push_back(object.name);
+    return names;
+}
+
+}  // namespace
+
+void sortEdits(std::vector<TextEdit>& edits) {
+    std::sort(edits.begin(), edits.end(), [](const TextEdit& a, const TextEdit& b) { return a.offset > b.offset; });
+}
+
+std::string applyEdits(std::string_view text, const std::vector<TextEdit>& sortedEdits) {
+    // Collected from the end backwards and joined once, so that many edits in a
+    // large text cost one copy instead of one tail move each.
+    std::vector<std::string_view> pieces;
+    pieces.reserve(2 * sortedEdits.size() + 1);
+    std::uint64_t end = text.size();
+    for (const TextEdit& e : sortedEdits) {
+        if (e.offset > end || e.length > end - e.offset) continue;  // overlaps an applied edit or lies outside
+        pieces.push_back(text.substr(e.offset + e.length, end - e.offset - e.length));
+        pieces.push_back(e.text);
+        end = e.offset;
+    }
+    pieces.push_back(text.substr(0, end));
+    std::size_t total = 0;
+    for (std::string_view piece : pieces) total += piece.size();
+    std::string result;
+    result.reserve(total);
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) result.append(*it);
+    return result;
+}
+
+Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug, std::string_view text) {
+    // The model is read first: its block tree, the largest transient of the
+    // update, then exists while neither the source index nor the name map does.
+    // A text the index rejects fails just the same, with the index's error.
+    std::optional<vk::a2l::Project> project;
+    if (Result<vk::a2l::Project> parsed = vk::a2l::parse(text); parsed.ok() && !parsed.value().modules.empty())
+        project = std::move(parsed.value());
+    Result<std::vector<Object>> objects = vk::a2l::scanSource(text);
+    if (!objects.ok()) return objects.error();
+    const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects.value()));
+    const vk::a2l::Module* model = project ? &project->modules.front() : nullptr;
+
+    UpdateReport report;
+    ObjectUpdater updater(debug, names, model, report);
+    for (const Object& object : objects.value()) updater.examine(object);
+    std::vector<TextEdit> edits = updater.takeEdits();
+    sortEdits(edits);
+    report.text = applyEdits(text, edits);
+    return report;
+}
+
+}  // namespace vk::tool
