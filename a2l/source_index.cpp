@@ -11,10 +11,13 @@ TokenSpan spanOf(const char* origin, const Token& token) {
     return TokenSpan{static_cast<std::int64_t>(token.text.data() - origin), token.text.size()};
 }
 
-std::string textOf(const Token& token) { return std::string(token.text); }
+std::string textOf(const Token& token) {
+    return std::string(token.text);
+}
 
 bool isDefinition(std::string_view name) {
-    return name == "COMPU_METHOD" || name == "COMPU_VTAB" || name == "COMPU_VTAB_RANGE" || name == "RECORD_LAYOUT";
+    return name == "COMPU_METHOD" || name == "COMPU_VTAB" || name == "COMPU_VTAB_RANGE" ||
+           name == "RECORD_LAYOUT";
 }
 
 // The first ECU_ADDRESS word followed by a number, looked for from token 4 on so
@@ -96,9 +99,8 @@ void indexBlock(const char* origin, const Block& block, SourceIndex& index) {
         index.moduleEnd = block.endOffset;
     }
     if (isDefinition(block.name) && !block.tokens.empty()) {
-        index.definitions.push_back(
-            SourceIndex::Definition{std::string(block.name), textOf(block.tokens[0]), block.beginOffset,
-                                    block.afterEndOffset});
+        index.definitions.push_back(SourceIndex::Definition{std::string(block.name), textOf(block.tokens[0]),
+                                                            block.beginOffset, block.afterEndOffset});
     }
     indexObject(origin, block, index);
     // Another tool's IF_DATA may hold blocks named like ours that are not objects.

@@ -54,9 +54,9 @@ struct SourceIndex {
         std::uint64_t blockEnd = 0;
     };
 
-    std::vector<Object> objects;          // in the text order of their "/begin"
-    std::vector<Definition> definitions;  // likewise
-    std::string moduleName;               // of the first MODULE only
+    std::vector<Object> objects;                  // in the text order of their "/begin"
+    std::vector<Definition> definitions;          // likewise
+    std::string moduleName;                       // of the first MODULE only
     std::uint64_t moduleEnd = ~std::uint64_t{0};  // its "/end"; all ones without a MODULE
 };
 

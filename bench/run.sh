@@ -6,8 +6,10 @@
 # Usage: sh bench/run.sh SIZE BUILD_DIR
 #   SIZE small | medium | large | all, or a comma list such as small,medium.
 #   BENCH_REPS rounds per size (default 5, 3 for large), BENCH_DWARF 4 or 5
-#   (default 5), BENCH_MODES a comma list of list,generate,update (default all),
-#   BENCH_JOBS parallel compile jobs (default: the cores, at most 8).
+#   (default 5), BENCH_MODES a comma list of list,generate,update (default all
+#   three, large without generate), BENCH_MEM_GB address-space limit of each
+#   measured command (default 16), BENCH_JOBS parallel compile jobs (default:
+#   the cores, at most 8).
 set -eu
 
 if [ $# -ne 2 ]; then
@@ -53,4 +55,4 @@ for size in $sizes; do
 done
 
 python3 "$here/runner.py" --tool "$tool" --data "$data" --sizes "$list" --dwarf "$dwarf" \
-    --reps "${BENCH_REPS:-0}" --modes "${BENCH_MODES:-list,generate,update}"
+    --reps "${BENCH_REPS:-0}" --modes "${BENCH_MODES:-}" --memory-limit-gb "${BENCH_MEM_GB:-16}"

@@ -9,11 +9,12 @@ against the input sizes, the targets, and with several sizes how time and memory
 grow with the size of .debug_info.
 
 Usage: runner.py --tool EXE --data DIR --sizes small,medium [--reps N] [--dwarf 5]
-                 [--modes list,generate,update]
+                 [--modes list,generate,update] [--memory-limit-gb 16]
 """
 
 import argparse
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -28,11 +29,21 @@ MB = 1e6
 TARGETS = {"list": (0.25, 6, "medium"), "update": (0.75, 8, "medium"), "generate": (2.0, 6, "small")}
 
 
+MEMORY_LIMIT = 16 << 30  # address space of one command; set by --memory-limit-gb
+
+
+def limit_memory():
+    # A command that runs away fails on its own instead of pushing the shared
+    # machine into the OOM killer.
+    resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
+
+
 def run(cmd, stdout=None):
     """Wall seconds, peak RSS in bytes, exit status and the tail of stderr."""
     with open(os.devnull, "wb") as null:
         start = time.perf_counter()
-        proc = subprocess.Popen(cmd, stdout=stdout or null, stderr=subprocess.PIPE)
+        proc = subprocess.Popen(cmd, stdout=stdout or null, stderr=subprocess.PIPE,
+                                preexec_fn=limit_memory)
         err = proc.stderr.read()
         _, status, usage = os.wait4(proc.pid, 0)
         wall = time.perf_counter() - start
@@ -66,7 +77,8 @@ class SizeRun:
         self.upd_out = os.path.join(d, "out-update-%s.a2l" % size)
         self.vars = os.path.join(d, "variables-all.json")
         self.tool = args.tool
-        self.modes = args.modes
+        # Generate mode on the large firmware writes several GB of A2L: only on request.
+        self.modes = args.modes or (["list", "update"] if size == "large" else ["list", "generate", "update"])
         self.reps = args.reps or (3 if size == "large" else 5)
         self.samples = {}
         self.failed = {}
@@ -202,9 +214,12 @@ def main():
     ap.add_argument("--sizes", required=True)
     ap.add_argument("--reps", type=int, default=0)
     ap.add_argument("--dwarf", default="5")
-    ap.add_argument("--modes", default="list,generate,update")
+    ap.add_argument("--modes", default="", help="default: all three, large without generate")
+    ap.add_argument("--memory-limit-gb", type=float, default=16)
     args = ap.parse_args()
-    args.modes = args.modes.split(",")
+    args.modes = [m for m in args.modes.split(",") if m]
+    global MEMORY_LIMIT
+    MEMORY_LIMIT = int(args.memory_limit_gb * (1 << 30))
     runs = []
     for size in args.sizes.split(","):
         r = SizeRun(args, size)

@@ -91,6 +91,8 @@ public:
     std::uint32_t attrRef(std::uint32_t die, std::uint8_t code) const;
 
     Attr attr(std::uint32_t die, std::uint8_t code) const;
+    // The DIE that starts at an offset in .debug_info, or kNoDie: a binary
+    // search over the unit starts, then over the unit's ascending DIE offsets.
     std::uint32_t findDie(std::uint64_t offset) const;
     const Unit& unitOf(std::uint32_t die) const;
     std::string_view directName(std::uint32_t die) const;

@@ -12,7 +12,7 @@ namespace vk::elf {
 template <typename T>
 class ChunkedVector {
 public:
-    static constexpr std::size_t kShift = 16;
+    static constexpr std::size_t kShift = 12;
     static constexpr std::size_t kChunk = std::size_t{1} << kShift;
 
     std::size_t size() const { return size_; }

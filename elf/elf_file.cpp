@@ -73,6 +73,22 @@ HeaderTable readHeaderTable(const ElfFile& f) {
     return t;
 }
 
+// Reads the whole file with its buffer reserved from the file's size, so a
+// large file is not copied while a vector doubles. A read error ends the
+// data as the end of the file does.
+std::vector<std::uint8_t> readAll(std::ifstream& in, const std::filesystem::path& path) {
+    std::vector<std::uint8_t> data;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) {
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        if (!ec && size < data.max_size()) data.reserve(static_cast<std::size_t>(size));
+    }
+    std::vector<char> buffer(1 << 20);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+        data.insert(data.end(), buffer.data(), buffer.data() + in.gcount());
+    return data;
+}
+
 }  // namespace
 
 std::uint64_t readUnsigned(const ElfFile& file, const std::uint8_t* p, std::size_t n) {
@@ -89,7 +105,7 @@ Result<ElfFile> loadElf(const std::filesystem::path& path) {
     const std::string label = pathToUtf8(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) return makeError(ErrorCode::NotFound, "cannot open " + label);
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> data = readAll(in, path);
     return parseElf(std::move(data), label);
 }
 

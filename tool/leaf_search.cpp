@@ -20,7 +20,9 @@ constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
 // out of the keys.
 constexpr std::uint64_t kScanElements = 64;
 
-std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return a > kAll - b ? kAll : a + b; }
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return a > kAll - b ? kAll : a + b;
+}
 std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b) {
     if (a == 0 || b == 0) return 0;
     return a > kAll / b ? kAll : a * b;
@@ -71,15 +73,47 @@ bool readIndex(std::string_view key, std::size_t& pos, char open, char close, st
     return true;
 }
 
+// The position of each key by its hash: open addressing over a table of
+// positions, a fraction of the size of a map with a node per key.
+class KeyTable {
+public:
+    explicit KeyTable(const std::vector<std::string_view>& keys) : keys_(keys) {
+        std::size_t size = 2;
+        while (size < 2 * keys.size()) size <<= 1;
+        slots_.assign(size, kNoLeaf);
+        mask_ = size - 1;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            std::size_t slot = hash(keys[i]);
+            while (slots_[slot] != kNoLeaf) slot = (slot + 1) & mask_;
+            slots_[slot] = i;
+        }
+    }
+
+    std::size_t find(std::string_view key) const {
+        for (std::size_t slot = hash(key); slots_[slot] != kNoLeaf; slot = (slot + 1) & mask_)
+            if (keys_[slots_[slot]] == key) return slots_[slot];
+        return kNoLeaf;
+    }
+
+private:
+    std::size_t hash(std::string_view key) const { return std::hash<std::string_view>{}(key)&mask_; }
+
+    const std::vector<std::string_view>& keys_;
+    std::vector<std::size_t> slots_;
+    std::size_t mask_ = 0;
+};
+
 class LeafSearch {
 public:
-    LeafSearch(const DebugInfo& debug, const std::vector<std::string>& keys, std::uint64_t arrayLimit,
+    LeafSearch(const DebugInfo& debug, const std::vector<std::string_view>& keys, std::uint64_t arrayLimit,
                std::uint64_t wholeLeaves)
-        : debug_(debug), keys_(keys), limit_(arrayLimit), whole_(std::max<std::uint64_t>(wholeLeaves, 1)) {
+        : debug_(debug),
+          keys_(keys),
+          keyTable_(keys),
+          limit_(arrayLimit),
+          whole_(std::max<std::uint64_t>(wholeLeaves, 1)) {
         result_.exact.assign(keys.size(), kNoLeaf);
         result_.alias.assign(keys.size(), kNoLeaf);
-        keyIndex_.reserve(keys.size());
-        for (std::size_t i = 0; i < keys.size(); ++i) keyIndex_.emplace(keys[i], i);
     }
 
     LeafMatches run() {
@@ -102,9 +136,8 @@ private:
     }
 
     bool hasKeyWithPrefix(std::string_view prefix) const {
-        auto it = std::lower_bound(keys_.begin(), keys_.end(), prefix,
-                                   [](const std::string& key, std::string_view p) { return key < p; });
-        return it != keys_.end() && std::string_view(*it).starts_with(prefix);
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), prefix);
+        return it != keys_.end() && it->starts_with(prefix);
     }
 
     // Whether some leaf below a value of this name could carry a wanted key.
@@ -128,7 +161,8 @@ private:
                 count = 1;
                 break;
             case TypeKind::Array:
-                count = saturatingMul(std::min(limit_, elementCount(*entry).first), leafCount(entry->target, depth + 1));
+                count = saturatingMul(std::min(limit_, elementCount(*entry)),
+                                      leafCount(entry->target, depth + 1));
                 break;
             case TypeKind::Struct:
             case TypeKind::Union:
@@ -142,16 +176,11 @@ private:
         return count;
     }
 
-    // The element count as flattening computes it (wrapping), and whether the
-    // product of the dimensions wrapped.
-    static std::pair<std::uint64_t, bool> elementCount(const TypeInfo& array) {
+    // The element count as flattening computes it: wrapping, 1 without dimensions.
+    static std::uint64_t elementCount(const TypeInfo& array) {
         std::uint64_t count = 1;
-        bool wrapped = false;
-        for (std::uint64_t dim : array.dims) {
-            if (dim != 0 && count > kAll / dim) wrapped = true;
-            count *= dim;
-        }
-        return {count, wrapped};
+        for (std::uint64_t dim : array.dims) count *= dim;
+        return count;
     }
 
     void visit(const std::string& name, const std::string& alias, std::uint64_t address, std::int32_t type,
@@ -177,7 +206,8 @@ private:
         for (const Member& member : aggregate.members) {
             // Unnamed members and base classes put their members under the enclosing name.
             const std::string memberName = member.name.empty() ? name : name + "." + member.name;
-            const std::string memberAlias = member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
+            const std::string memberAlias =
+                member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
             if (member.bitSize == 0) {
                 visit(memberName, memberAlias, address + member.offset, member.type, depth + 1);
             } else if (viable(memberName, memberAlias)) {
@@ -200,58 +230,74 @@ private:
         return leaf;
     }
 
-    void visitArray(const std::string& name, const std::string& alias, std::uint64_t address, const TypeInfo& array,
-                    std::int32_t depth) {
-        const auto [count, wrapped] = elementCount(array);
-        const std::uint64_t taken = std::min(limit_, array.dims.empty() ? 1 : count);
+    void visitArray(const std::string& name, const std::string& alias, std::uint64_t address,
+                    const TypeInfo& array, std::int32_t depth) {
+        const std::uint64_t count = elementCount(array);
+        const std::uint64_t taken = std::min(limit_, count);
         const std::uint64_t stride = vk::elf::byteSize(debug_.types, array.target);
-        for (std::uint64_t i : candidates(name, alias, array.dims, wrapped, taken)) {
+        for (std::uint64_t i : candidates(name, alias, array.dims, count, taken)) {
             const std::string text = indexText(array.dims, count, i);
             visit(name + text, alias + flattenIndices(text), address + i * stride, array.target, depth + 1);
         }
     }
 
-    // The element positions, ascending, that some key may name. Without wrapping,
-    // an element's index text is the canonical row-major form of its position, so
-    // the positions are read out of the keys that continue the array's name or alias.
+    // The element positions, ascending, that some key may name, read out of the
+    // keys that continue the array's name or alias with an index text.
     std::vector<std::uint64_t> candidates(const std::string& name, const std::string& alias,
-                                          const std::vector<std::uint64_t>& dims, bool wrapped,
+                                          const std::vector<std::uint64_t>& dims, std::uint64_t count,
                                           std::uint64_t taken) const {
         std::vector<std::uint64_t> positions;
-        if (dims.empty() || wrapped || taken <= kScanElements) {
+        if (dims.empty() || taken <= kScanElements) {
             positions.resize(taken);
             for (std::uint64_t i = 0; i < taken; ++i) positions[i] = i;
             return positions;
         }
-        collectPositions(name + "[", '[', ']', dims, taken, positions);
-        collectPositions(alias + "_", '_', 0, dims, taken, positions);
+        collectPositions(name + "[", '[', ']', dims, count, taken, positions);
+        collectPositions(alias + "_", '_', 0, dims, count, taken, positions);
         std::sort(positions.begin(), positions.end());
         positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
         return positions;
     }
 
-    void collectPositions(const std::string& prefix, char open, char close, const std::vector<std::uint64_t>& dims,
-                          std::uint64_t taken, std::vector<std::uint64_t>& positions) const {
-        auto it = std::lower_bound(keys_.begin(), keys_.end(), prefix);
+    // The first position whose index text each key starts with. Index texts are
+    // written with strides that depend only on the dimensions: where the product
+    // wrapped, a dimension larger than what is left of the stride, and every one
+    // after it, is always index 0, and a run of positions shares one text. So the
+    // first position of a text is the sum of its indices times their strides,
+    // confirmed by writing its text again.
+    void collectPositions(const std::string& prefix, char open, char close,
+                          const std::vector<std::uint64_t>& dims, std::uint64_t count, std::uint64_t taken,
+                          std::vector<std::uint64_t>& positions) const {
+        std::vector<std::uint64_t> strides;  // 0: always index 0
+        std::uint64_t remaining = count;
+        for (std::uint64_t dim : dims) {
+            remaining = dim > remaining ? 0 : remaining / dim;
+            strides.push_back(remaining);
+        }
+        const std::size_t start = prefix.size() - 1;  // at the first opening character
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), std::string_view(prefix));
         for (; it != keys_.end() && it->starts_with(prefix); ++it) {
-            std::size_t pos = prefix.size() - 1;  // at the opening character
+            std::size_t pos = start;
             std::uint64_t position = 0;
             bool ok = true;
-            for (std::uint64_t dim : dims) {
+            for (std::uint64_t stride : strides) {
                 std::uint64_t index = 0;
-                if (!readIndex(*it, pos, open, close, index) || index >= dim) {
-                    ok = false;
-                    break;
-                }
-                position = position * dim + index;  // below the unwrapped count
+                ok = readIndex(*it, pos, open, close, index) && (stride != 0 || index == 0) &&
+                     (stride == 0 || index <= (kAll - position) / stride);
+                if (!ok) break;
+                position += index * stride;
             }
-            if (ok && position < taken) positions.push_back(position);
+            if (!ok || position >= taken) continue;
+            const std::string text = indexText(dims, count, position);
+            if (it->substr(start, pos - start) == (close != 0 ? text : flattenIndices(text)))
+                positions.push_back(position);
         }
     }
 
     void offer(Variable&& leaf) {
         const std::size_t exact = keyOf(leaf.name);
-        const bool plain = leaf.name.find('[') == std::string::npos && leaf.name.find(']') == std::string::npos;
+        const bool plain =
+            leaf.name.find('[') == std::string::npos && leaf.name.find(']') == std::string::npos;
         const std::size_t alias = plain ? exact : keyOf(flattenIndices(leaf.name));
         const bool takeExact = exact != kNoLeaf && result_.exact[exact] == kNoLeaf;
         const bool takeAlias = alias != kNoLeaf && result_.alias[alias] == kNoLeaf;
@@ -262,16 +308,13 @@ private:
         if (takeAlias) result_.alias[alias] = result_.leaves.size() - 1;
     }
 
-    std::size_t keyOf(std::string_view name) const {
-        auto it = keyIndex_.find(name);
-        return it == keyIndex_.end() ? kNoLeaf : it->second;
-    }
+    std::size_t keyOf(std::string_view name) const { return keyTable_.find(name); }
 
     const DebugInfo& debug_;
-    const std::vector<std::string>& keys_;
+    const std::vector<std::string_view>& keys_;
+    const KeyTable keyTable_;
     const std::uint64_t limit_;
     const std::uint64_t whole_;
-    std::unordered_map<std::string_view, std::size_t> keyIndex_;
     std::unordered_map<std::uint64_t, std::uint64_t> counts_;
     LeafMatches result_;
 };
@@ -291,7 +334,7 @@ std::string flattenIndices(std::string_view name) {
     return alias;
 }
 
-LeafMatches findLeaves(const vk::elf::DebugInfo& debug, const std::vector<std::string>& keys,
+LeafMatches findLeaves(const vk::elf::DebugInfo& debug, const std::vector<std::string_view>& keys,
                        std::uint64_t arrayLimit, std::uint64_t wholeLeaves) {
     return LeafSearch(debug, keys, arrayLimit, wholeLeaves).run();
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,7 @@ namespace vk::tool {
 inline constexpr std::size_t kNoLeaf = ~std::size_t{0};
 
 struct LeafMatches {
-    std::vector<vk::elf::Variable> leaves;  // only those that some key names
+    std::deque<vk::elf::Variable> leaves;  // only those that some key names; never moved
     // Per key, by its position in the key list: the first leaf in flattening order
     // whose name is the key, and the first whose alias is the key; kNoLeaf if none.
     std::vector<std::size_t> exact;
@@ -31,7 +32,7 @@ struct LeafMatches {
 // result, though without their typedef names. `keys` must be sorted and free of
 // duplicates. Parts of at most `wholeLeaves` leaves are expanded whole (pruning
 // them costs more than it saves), larger ones split by member and element.
-LeafMatches findLeaves(const vk::elf::DebugInfo& debug, const std::vector<std::string>& keys,
+LeafMatches findLeaves(const vk::elf::DebugInfo& debug, const std::vector<std::string_view>& keys,
                        std::uint64_t arrayLimit, std::uint64_t wholeLeaves = 16);
 
 // The name with every "[" turned into "_" and every "]" removed: the alias under

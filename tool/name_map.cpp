@@ -8,7 +8,7 @@
 namespace vk::tool {
 
 NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Symbol>& symbols,
-                 std::vector<std::string> names)
+                 std::vector<std::string_view> names)
     : keys_(std::move(names)) {
     std::sort(keys_.begin(), keys_.end());
     keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
@@ -26,7 +26,7 @@ NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Sym
     }
     for (const vk::elf::Symbol& symbol : symbols) {
         if (symbol.type != vk::elf::STT_OBJECT || symbol.name.empty()) continue;
-        auto it = std::lower_bound(keys_.begin(), keys_.end(), symbol.name);
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), std::string_view(symbol.name));
         if (it == keys_.end() || *it != symbol.name) continue;
         const auto k = static_cast<std::size_t>(it - keys_.begin());
         if (found_[k]) continue;
@@ -36,8 +36,7 @@ NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Sym
 }
 
 const AddressEntry* NameMap::find(std::string_view name) const {
-    auto it = std::lower_bound(keys_.begin(), keys_.end(), name,
-                               [](const std::string& key, std::string_view n) { return key < n; });
+    auto it = std::lower_bound(keys_.begin(), keys_.end(), name);
     if (it == keys_.end() || *it != name) return nullptr;
     const auto k = static_cast<std::size_t>(it - keys_.begin());
     return found_[k] ? &entries_[k] : nullptr;

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -26,11 +26,12 @@ struct AddressEntry {
 };
 
 // Holds entries only for the names it was built for, so that it grows with the
-// A2L text and not with the size of the ELF file's arrays.
+// A2L text and not with the size of the ELF file's arrays. The names are viewed,
+// not copied: they must outlive the map.
 class NameMap {
 public:
     NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Symbol>& symbols,
-            std::vector<std::string> names);
+            std::vector<std::string_view> names);
     NameMap(const NameMap&) = delete;
     NameMap& operator=(const NameMap&) = delete;
 
@@ -38,10 +39,10 @@ public:
     const AddressEntry* find(std::string_view name) const;
 
 private:
-    std::vector<std::string> keys_;          // sorted, unique
-    std::vector<vk::elf::Variable> leaves_;  // complete before any entry points into it
-    std::vector<AddressEntry> entries_;      // per key
-    std::vector<bool> found_;                // per key
+    std::vector<std::string_view> keys_;    // sorted, unique
+    std::deque<vk::elf::Variable> leaves_;  // complete before any entry points into it
+    std::vector<AddressEntry> entries_;     // per key
+    std::vector<bool> found_;               // per key
 };
 
 }  // namespace vk::tool

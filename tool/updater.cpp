@@ -4,10 +4,12 @@
 #include <optional>
 #include <utility>
 
+#include "a2l/char_classes.h"
 #include "a2l/project.h"
 #include "a2l/source_index.h"
 #include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
+#include "tool/model_facts.h"
 #include "tool/name_map.h"
 
 namespace vk::tool {
@@ -22,9 +24,9 @@ constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 // counters and lists go straight into the report.
 class ObjectUpdater {
 public:
-    ObjectUpdater(const vk::elf::DebugInfo& debug, const NameMap& names, const vk::a2l::Module* model,
-                  UpdateReport& report)
-        : debug_(debug), names_(names), model_(model), report_(report) {}
+    ObjectUpdater(std::string_view text, const vk::elf::DebugInfo& debug, const NameMap& names,
+                  const ModelFacts* model, UpdateReport& report)
+        : text_(text), debug_(debug), names_(names), model_(model), report_(report) {}
 
     void examine(const Object& object) {
         ++report_.objects;
@@ -52,8 +54,16 @@ private:
                (object.kind == ObjectKind::Characteristic && object.characteristicType == "VALUE");
     }
 
-    void edit(const vk::a2l::TokenSpan& span, std::string text) {
-        edits_.push_back(TextEdit{static_cast<std::uint64_t>(span.offset), span.length, std::move(text)});
+    // A token of one byte that is no word character (a data type written as "@")
+    // may touch a word; a blank keeps the new token from joining it, which would
+    // change the tokens around it and could break the block structure.
+    void edit(const vk::a2l::TokenSpan& span, std::string replacement) {
+        const auto begin = static_cast<std::uint64_t>(span.offset);
+        const std::uint64_t end = begin + span.length;
+        if (begin > 0 && begin <= text_.size() && vk::a2l::isWordChar(text_[begin - 1]))
+            replacement.insert(0, " ");
+        if (end < text_.size() && vk::a2l::isWordChar(text_[end])) replacement += ' ';
+        edits_.push_back(TextEdit{begin, span.length, std::move(replacement)});
     }
 
     void checkAddress(const Object& object, const AddressEntry& entry) {
@@ -62,10 +72,10 @@ private:
         if (!isScalar(object, entry)) {
             ++report_.unchanged;
             if (differs) {
-                report_.warnings.push_back(object.name + ": address " + hexAddress(old) + " in the A2L, " +
-                                           hexAddress(entry.address) + " for '" + object.name + "' in the ELF (" +
-                                           (entry.variable ? "not a scalar" : "symbol table only") +
-                                           ", not changed - check)");
+                report_.warnings.push_back(
+                    object.name + ": address " + hexAddress(old) + " in the A2L, " +
+                    hexAddress(entry.address) + " for '" + object.name + "' in the ELF (" +
+                    (entry.variable ? "not a scalar" : "symbol table only") + ", not changed - check)");
             }
             return;
         }
@@ -86,7 +96,8 @@ private:
     }
 
     const vk::elf::TypeInfo* typeOf(const vk::elf::Variable& variable) const {
-        if (variable.type < 0 || static_cast<std::size_t>(variable.type) >= debug_.types.size()) return nullptr;
+        if (variable.type < 0 || static_cast<std::size_t>(variable.type) >= debug_.types.size())
+            return nullptr;
         return &debug_.types[static_cast<std::size_t>(variable.type)];
     }
 
@@ -109,33 +120,31 @@ private:
 
     void checkBitMask(const Object& object, const vk::elf::Variable& variable) {
         if (model_ == nullptr || !variable.isBitField) return;
-        const vk::a2l::Measurement* measurement = model_->findMeasurement(object.name);
-        if (measurement == nullptr || !measurement->bitMask || *measurement->bitMask == variable.bitMask) return;
-        report_.warnings.push_back(object.name + ": BIT_MASK " + hexAddress(*measurement->bitMask) + " in the A2L, " +
+        const std::optional<std::uint64_t> mask = model_->bitMask(object.name);
+        if (!mask || *mask == variable.bitMask) return;
+        report_.warnings.push_back(object.name + ": BIT_MASK " + hexAddress(*mask) + " in the A2L, " +
                                    hexAddress(variable.bitMask) + " in the ELF (not changed)");
     }
 
     void checkRecordLayout(const Object& object, const AddressEntry& entry) {
-        if (model_ == nullptr) return;
-        const vk::a2l::Characteristic* characteristic = model_->findCharacteristic(object.name);
-        if (characteristic == nullptr || characteristic->type != vk::a2l::CharacteristicType::Value) return;
-        const vk::a2l::RecordLayout* layout = model_->findRecordLayout(object.dataTypeOrDeposit);
-        if (layout == nullptr || !layout->fncValues) return;
-        const std::uint64_t layoutSize = vk::a2l::dataTypeSize(layout->fncValues->dataType);
-        if (layoutSize == entry.size) return;
-        report_.warnings.push_back(object.name + ": " + std::to_string(entry.size) + " byte(s) in the ELF, record layout " +
-                                   object.dataTypeOrDeposit + " has " + std::to_string(layoutSize) + " (not changed)");
+        if (model_ == nullptr || !model_->isValue(object.name)) return;
+        const std::optional<std::uint64_t> layoutSize = model_->fncValuesSize(object.dataTypeOrDeposit);
+        if (!layoutSize || *layoutSize == entry.size) return;
+        report_.warnings.push_back(object.name + ": " + std::to_string(entry.size) +
+                                   " byte(s) in the ELF, record layout " + object.dataTypeOrDeposit +
+                                   " has " + std::to_string(*layoutSize) + " (not changed)");
     }
 
+    const std::string_view text_;
     const vk::elf::DebugInfo& debug_;
     const NameMap& names_;
-    const vk::a2l::Module* model_;
+    const ModelFacts* model_;
     UpdateReport& report_;
     std::vector<TextEdit> edits_;
 };
 
-std::vector<std::string> objectNames(const std::vector<Object>& objects) {
-    std::vector<std::string> names;
+std::vector<std::string_view> objectNames(const std::vector<Object>& objects) {
+    std::vector<std::string_view> names;
     names.reserve(objects.size());
     for (const Object& object : objects) names.push_back(object.name);
     return names;
@@ -144,7 +153,8 @@ std::vector<std::string> objectNames(const std::vector<Object>& objects) {
 }  // namespace
 
 void sortEdits(std::vector<TextEdit>& edits) {
-    std::sort(edits.begin(), edits.end(), [](const TextEdit& a, const TextEdit& b) { return a.offset > b.offset; });
+    std::sort(edits.begin(), edits.end(),
+              [](const TextEdit& a, const TextEdit& b) { return a.offset > b.offset; });
 }
 
 std::string applyEdits(std::string_view text, const std::vector<TextEdit>& sortedEdits) {
@@ -154,7 +164,8 @@ std::string applyEdits(std::string_view text, const std::vector<TextEdit>& sorte
     pieces.reserve(2 * sortedEdits.size() + 1);
     std::uint64_t end = text.size();
     for (const TextEdit& e : sortedEdits) {
-        if (e.offset > end || e.length > end - e.offset) continue;  // overlaps an applied edit or lies outside
+        if (e.offset > end || e.length > end - e.offset)
+            continue;  // overlaps an applied edit or lies outside
         pieces.push_back(text.substr(e.offset + e.length, end - e.offset - e.length));
         pieces.push_back(e.text);
         end = e.offset;
@@ -168,20 +179,22 @@ std::string applyEdits(std::string_view text, const std::vector<TextEdit>& sorte
     return result;
 }
 
-Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug, std::string_view text) {
-    // The model is read first: its block tree, the largest transient of the
-    // update, then exists while neither the source index nor the name map does.
-    // A text the index rejects fails just the same, with the index's error.
-    std::optional<vk::a2l::Project> project;
-    if (Result<vk::a2l::Project> parsed = vk::a2l::parse(text); parsed.ok() && !parsed.value().modules.empty())
-        project = std::move(parsed.value());
+Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug,
+                            std::string_view text) {
+    // The model is read first and only what the checks need is kept: its block
+    // tree and records, the largest transients of the update, then never exist
+    // alongside the source index and the name map. A text the index rejects
+    // fails just the same, with the index's error.
+    std::optional<ModelFacts> model;
+    if (Result<vk::a2l::Project> parsed = vk::a2l::parse(text);
+        parsed.ok() && !parsed.value().modules.empty())
+        model.emplace(parsed.value().modules.front());
     Result<std::vector<Object>> objects = vk::a2l::scanSource(text);
     if (!objects.ok()) return objects.error();
     const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects.value()));
-    const vk::a2l::Module* model = project ? &project->modules.front() : nullptr;
 
     UpdateReport report;
-    ObjectUpdater updater(debug, names, model, report);
+    ObjectUpdater updater(text, debug, names, model ? &*model : nullptr, report);
     for (const Object& object : objects.value()) updater.examine(object);
     std::vector<TextEdit> edits = updater.takeEdits();
     sortEdits(edits);

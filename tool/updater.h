@@ -34,7 +34,8 @@ struct TextEdit {
 };
 
 // Fails only when the text does not lex or its blocks do not nest.
-Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug, std::string_view text);
+Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug,
+                            std::string_view text);
 
 // Descending offset, so that applying them in order never moves a byte that a
 // later edit refers to.

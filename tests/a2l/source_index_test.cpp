@@ -1,11 +1,11 @@
 // The source index: which objects are recorded, the exact bytes their spans
 // cover, addresses as the 32-bit field holds them, and the blocks passed over.
+#include "a2l/source_index.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
-
-#include "a2l/source_index.h"
 
 namespace {
 
@@ -40,7 +40,8 @@ TEST(SourceIndex, TextWithoutBlocksIsEmpty) {
 }
 
 TEST(SourceIndex, FullMeasurementRecordsEverySpan) {
-    const std::string text = "/begin MEASUREMENT m \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x1000 /end MEASUREMENT";
+    const std::string text =
+        "/begin MEASUREMENT m \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x1000 /end MEASUREMENT";
     SourceIndex index = indexOf(text);
     ASSERT_EQ(index.objects.size(), 1u);
     const SourceIndex::Object& m = index.objects[0];
@@ -85,13 +86,15 @@ TEST(SourceIndex, ShortMeasurementKeepsOnlyItsDataType) {
 }
 
 TEST(SourceIndex, EcuAddressSearch) {
-    const std::string twice = "/begin MEASUREMENT m \"\" UBYTE CM 1 0 0 1 ECU_ADDRESS ECU_ADDRESS 0x20 /end MEASUREMENT";
+    const std::string twice =
+        "/begin MEASUREMENT m \"\" UBYTE CM 1 0 0 1 ECU_ADDRESS ECU_ADDRESS 0x20 /end MEASUREMENT";
     SourceIndex a = indexOf(twice);
     ASSERT_EQ(a.objects.size(), 1u);
     EXPECT_EQ(a.objects[0].address, 0x20u);
     EXPECT_EQ(spanText(twice, a.objects[0].addressToken), "0x20");
 
-    SourceIndex quoted = indexOf("/begin MEASUREMENT m \"\" UBYTE CM 1 0 0 1 ECU_ADDRESS \"0x20\" /end MEASUREMENT");
+    SourceIndex quoted =
+        indexOf("/begin MEASUREMENT m \"\" UBYTE CM 1 0 0 1 ECU_ADDRESS \"0x20\" /end MEASUREMENT");
     ASSERT_EQ(quoted.objects.size(), 1u);
     expectAbsent(quoted.objects[0].addressToken);
 
@@ -209,9 +212,13 @@ TEST(SourceIndex, AddressesAsTheThirtyTwoBitFieldHoldsThem) {
         std::uint32_t address;
     };
     const Case cases[] = {
-        {"-1", 0xFFFFFFFFu},         {"0x123456789", 0x23456789u}, {"4096.9", 4096u},
+        {"-1", 0xFFFFFFFFu},
+        {"0x123456789", 0x23456789u},
+        {"4096.9", 4096u},
         {"0x7FFFFFFFFFFFFFFF", 0u},  // rounds to 2^63 as a double: outside the signed range
-        {"0xFFFFFFFFFFFFFFFF", 0u},  {"1e30", 0u},                 {"-4294967297", 0xFFFFFFFFu},
+        {"0xFFFFFFFFFFFFFFFF", 0u},
+        {"1e30", 0u},
+        {"-4294967297", 0xFFFFFFFFu},
     };
     for (const Case& c : cases) {
         const std::string text =
@@ -235,8 +242,9 @@ TEST(SourceIndex, LexicalErrorFailsTheWholeScan) {
 }
 
 TEST(SourceIndex, ScanSourceGivesTheObjects) {
-    auto result = vk::a2l::scanSource("/begin MEASUREMENT a \"\" UBYTE /end MEASUREMENT "
-                                      "/begin COMPU_METHOD cm \"\" IDENTICAL \"\" \"\" /end COMPU_METHOD");
+    auto result = vk::a2l::scanSource(
+        "/begin MEASUREMENT a \"\" UBYTE /end MEASUREMENT "
+        "/begin COMPU_METHOD cm \"\" IDENTICAL \"\" \"\" /end COMPU_METHOD");
     ASSERT_TRUE(result.ok());
     ASSERT_EQ(result.value().size(), 1u);
     EXPECT_EQ(result.value()[0].name, "a");

@@ -370,25 +370,6 @@ TEST(DwarfTypes, LongTypedefChainsNeedNoDeepRecursion) {
     EXPECT_EQ(typedefNames(b.info.types, top).size(), 32u);
 }
 
-TEST(DwarfTypes, BaseTypesAndQualifiers) {
-    Built b = build([](DieWriter& w) {
-        const std::uint32_t f = base(w, "float", 4, 4);
-        const std::uint32_t t = w.offset();
-        w.code(kTypedef).b.str("real").u32(f);
-        const std::uint32_t q = w.offset();
-        w.code(kQualifier).b.u32(t);
-        return q;
-    });
-    ASSERT_EQ(b.info.types.size(), 3u);
-    EXPECT_EQ(b.type(0).kind, TypeKind::Qualified);
-    EXPECT_EQ(b.type(0).name, "");
-    EXPECT_EQ(b.info.types[2].encoding, 4);
-    EXPECT_EQ(b.info.types[1].encoding, 0);
-    EXPECT_EQ(byteSize(b.info.types, 0), 4u);
-    EXPECT_EQ(typedefNames(b.info.types, 0), (std::vector<std::string>{"real"}));
-    EXPECT_EQ(resolveAlias(b.info.types, 0), 2);
-}
-
 TEST(DwarfTypeWalks, FollowLinksWithinTheirBounds) {
     std::vector<TypeInfo> t(6);
     t[0].kind = TypeKind::Typedef;

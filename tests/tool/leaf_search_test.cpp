@@ -64,6 +64,10 @@ std::vector<std::string> keysFor(const Reference& r) {
     return keys;
 }
 
+std::vector<std::string_view> viewsOf(const std::vector<std::string>& keys) {
+    return std::vector<std::string_view>(keys.begin(), keys.end());
+}
+
 void expectSameLeaf(const Variable* found, const Variable* expected, const std::string& key) {
     ASSERT_EQ(found == nullptr, expected == nullptr) << key;
     if (found == nullptr) return;
@@ -81,7 +85,7 @@ void expectSameAsFlattening(const DebugInfo& debug, std::uint64_t limit, const s
     // 1 splits every part down to its leaves; the default expands the fixtures whole.
     for (std::uint64_t whole : {std::uint64_t{1}, std::uint64_t{3}, std::uint64_t{65536}}) {
         SCOPED_TRACE(label + ", parts up to " + std::to_string(whole) + " leaves whole");
-        const LeafMatches matches = findLeaves(debug, keys, limit, whole);
+        const LeafMatches matches = findLeaves(debug, viewsOf(keys), limit, whole);
         ASSERT_EQ(matches.exact.size(), keys.size());
         for (std::size_t k = 0; k < keys.size(); ++k) {
             auto e = reference.exact.find(keys[k]);
@@ -188,7 +192,7 @@ TEST(LeafSearch, NestedMillionElementArraysStaySmall) {
     std::vector<std::string> sorted = keys;
     std::sort(sorted.begin(), sorted.end());
     const auto start = std::chrono::steady_clock::now();
-    const LeafMatches matches = findLeaves(debug, sorted, 1048576);
+    const LeafMatches matches = findLeaves(debug, viewsOf(sorted), 1048576);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     auto exact = [&](const std::string& key) -> const Variable* {
         const auto k =

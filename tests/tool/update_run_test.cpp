@@ -3,7 +3,6 @@
 // against the input with only the stale tokens replaced, and against readelf;
 // the report on standard error, the -o file with its self-check, the errors.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -54,7 +53,8 @@ fs::path workDir() {
 
 ToolRun runTool(const fs::path& dir, const std::string& args) {
     if (!fs::exists(kTool)) ADD_FAILURE() << kTool << " is not built";
-    const std::string command = "cd '" + dir.string() + "' && '" + kTool + "' " + args + " >stdout.txt 2>stderr.txt";
+    const std::string command =
+        "cd '" + dir.string() + "' && '" + kTool + "' " + args + " >stdout.txt 2>stderr.txt";
     ToolRun run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -105,11 +105,11 @@ std::string expectedUpdate(const std::string& in, const testing::Image& after) {
         const bool scalar = o.kind == a2l::ObjectKind::Measurement || o.characteristicType == "VALUE";
         const std::uint64_t now = after.leaf(o.name).address;
         if (scalar && o.addressToken.present() && o.address != now)
-            replacements.push_back({static_cast<std::uint64_t>(o.addressToken.offset), o.addressToken.length,
-                                    hexAddress(now)});
+            replacements.push_back(
+                {static_cast<std::uint64_t>(o.addressToken.offset), o.addressToken.length, hexAddress(now)});
         if (o.name == "level" && o.kind == a2l::ObjectKind::Measurement)
-            replacements.push_back({static_cast<std::uint64_t>(o.dataTypeToken.offset), o.dataTypeToken.length,
-                                    "UWORD"});
+            replacements.push_back(
+                {static_cast<std::uint64_t>(o.dataTypeToken.offset), o.dataTypeToken.length, "UWORD"});
     }
     std::sort(replacements.begin(), replacements.end(),
               [](const Replacement& a, const Replacement& b) { return a.offset > b.offset; });
@@ -163,7 +163,9 @@ TEST(UpdateRun, RoundTripOverTheFixtureMatrix) {
 TEST(UpdateRun, OutputNamingTheInputRewritesItInPlace) {
     const fs::path dir = workDir();
     writeFile(dir / "list.json", kVariableList);
-    ASSERT_EQ(runTool(dir, "'" + testing::fixturePath("update_before", "ppc") + "' -v list.json -o fw.a2l").status, 0);
+    ASSERT_EQ(
+        runTool(dir, "'" + testing::fixturePath("update_before", "ppc") + "' -v list.json -o fw.a2l").status,
+        0);
     const std::string in = readFile(dir / "fw.a2l");
     ToolRun run = runTool(dir, "'" + testing::fixturePath("update_after", "ppc") + "' -u fw.a2l -o fw.a2l");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -186,37 +188,45 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
         "    /begin A2ML\r\n      struct { int; };\r\n    /end A2ML\r\n"
         "    /begin IF_DATA OTHER_TOOL_EXT 100 /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 1 "
         "/end MEASUREMENT /end IF_DATA\r\n";
-    const std::string in = head +
-                           "    /begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 1 /end MEASUREMENT\r\n"
-                           "    /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 255 /* old */ ECU_ADDRESS 0X10 "
-                           "/end MEASUREMENT\r\n"
-                           "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
-                           "  /end MODULE\r\n/end PROJECT\r\n";
-    const std::string out = head + "    /begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS " + counter +
-                            " /end MEASUREMENT\r\n"
-                            "    /begin MEASUREMENT level \"\" UWORD CM 0 0 0 255 /* old */ ECU_ADDRESS " +
-                            level +
-                            " /end MEASUREMENT\r\n"
-                            "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
-                            "  /end MODULE\r\n/end PROJECT\r\n";
+    const std::string in =
+        head +
+        "    /begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 1 /end MEASUREMENT\r\n"
+        "    /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 255 /* old */ ECU_ADDRESS 0X10 "
+        "/end MEASUREMENT\r\n"
+        "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
+        "  /end MODULE\r\n/end PROJECT\r\n";
+    const std::string out =
+        head + "    /begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS " + counter +
+        " /end MEASUREMENT\r\n"
+        "    /begin MEASUREMENT level \"\" UWORD CM 0 0 0 255 /* old */ ECU_ADDRESS " +
+        level +
+        " /end MEASUREMENT\r\n"
+        "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
+        "  /end MODULE\r\n/end PROJECT\r\n";
     writeFile(dir / "in.a2l", in);
     ToolRun run = runTool(dir, "'" + testing::fixturePath("update_after", "riscv32") + "' -u in.a2l");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, out);
-    EXPECT_EQ(run.err, "changed (3):\n"
-                       "  counter: address 0x00000001 -> " + counter + "\n"
-                       "  level: address 0x00000010 -> " + level + "\n"
-                       "  level: data type UBYTE -> UWORD\n"
-                       "not in the ELF (left unchanged) (1):\n"
-                       "  gone\n"
-                       "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 0 warning(s)\n");
+    EXPECT_EQ(run.err,
+              "changed (3):\n"
+              "  counter: address 0x00000001 -> " +
+                  counter +
+                  "\n"
+                  "  level: address 0x00000010 -> " +
+                  level +
+                  "\n"
+                  "  level: data type UBYTE -> UWORD\n"
+                  "not in the ELF (left unchanged) (1):\n"
+                  "  gone\n"
+                  "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 0 warning(s)\n");
     EXPECT_EQ(readFile(dir / "in.a2l"), in);
 }
 
 std::string unknownObjects(int count) {
     std::string text = "/begin PROJECT p \"\" /begin MODULE m \"\"\n";
     for (int i = 0; i < count; ++i)
-        text += "/begin MEASUREMENT unknown" + std::to_string(i) + " \"\" UBYTE CM 0 0 0 1 /end MEASUREMENT\n";
+        text +=
+            "/begin MEASUREMENT unknown" + std::to_string(i) + " \"\" UBYTE CM 0 0 0 1 /end MEASUREMENT\n";
     return text + "/end MODULE /end PROJECT\n";
 }
 
@@ -262,7 +272,8 @@ TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
     EXPECT_EQ(readFile(dir / "broken.a2l"), broken);
 
     // Lexically sound but no PROJECT: updated and written, then the check fails.
-    const std::string bare = "/begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 0x1 /end MEASUREMENT\n";
+    const std::string bare =
+        "/begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 0x1 /end MEASUREMENT\n";
     writeFile(dir / "bare.a2l", bare);
     ToolRun check = runTool(dir, elf + " -u bare.a2l -o out.a2l");
     EXPECT_EQ(check.status, 1);
@@ -274,7 +285,8 @@ TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
 
     ToolRun unwritable = runTool(dir, elf + " -u bare.a2l -o no/such/dir/out.a2l");
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_NE(unwritable.err.find("error: cannot write no/such/dir/out.a2l"), std::string::npos) << unwritable.err;
+    EXPECT_NE(unwritable.err.find("error: cannot write no/such/dir/out.a2l"), std::string::npos)
+        << unwritable.err;
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 namespace vk::tool::testing {
 
 inline const char* const kVariants[] = {
-    "x86_64",     "i386",       "armv7m",     "aarch64",    "riscv32",        "ppc",          "ppc64",
+    "x86_64",     "i386",       "armv7m",     "aarch64",    "riscv32",        "ppc",           "ppc64",
     "arm-dwarf2", "arm-dwarf3", "arm-dwarf5", "ppc-dwarf5", "x86_64-dwarf64", "ppc64-dwarf64",
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "a2l/project.h"
 #include "tests/tool/update_test_support.h"
 #include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
@@ -186,6 +187,25 @@ TEST(Update, EmptyAndBrokenTexts) {
     ASSERT_FALSE(broken.ok());
     EXPECT_EQ(broken.error().message(), "A2L line 2: unterminated comment");
     EXPECT_EQ(broken.error().code, ErrorCode::InvalidArgument);
+}
+
+// A data type of one odd byte between a block's closing name and a word: the
+// keyword in its place must join neither, or the text would no longer load.
+TEST(Update, ReplacedTokenNeverJoinsItsNeighbours) {
+    const Image image = testing::loadImage("update_after", "armv7m");
+    const std::string tail = " 0 0 0 255 ECU_ADDRESS " + hexAddress(image.leaf("level").address) +
+                             " /end MEASUREMENT\n/end MODULE /end PROJECT\n";
+    const std::string head =
+        "/begin PROJECT p /begin MODULE m\n/begin MEASUREMENT level \"\" /begin IF_DATA X /end IF_DATA";
+    auto result = update(image.elf, image.debug, head + "@NO_COMPU_METHOD" + tail);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value().text, head + " UWORD NO_COMPU_METHOD" + tail);
+    EXPECT_EQ(result.value().changed, std::vector<std::string>{"level: data type @ -> UWORD"});
+    auto reloaded = vk::a2l::parse(result.value().text);
+    ASSERT_TRUE(reloaded.ok()) << reloaded.error().message();
+    const vk::a2l::Measurement* level = reloaded.value().modules.at(0).findMeasurement("level");
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(level->dataType, vk::a2l::DataType::UWord);
 }
 
 // Debug information made by hand for what no 32-bit fixture can hold.

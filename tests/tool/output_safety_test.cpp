@@ -1,0 +1,266 @@
+// The built tool's failed runs never leave a partial output file and never
+// damage one that already stands: every error of generate and update mode,
+// -o naming the input, a directory that cannot be written, a full disk, and
+// a full standard output. The read-only and full file systems are small
+// tmpfs mounts, which need root; without them those cases are skipped.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = std::string(VK_BINARY_DIR) + "/vk-quillet";
+
+std::string fixture(const std::string& stem) {
+    return std::string(VK_FIXTURE_DIR) + "/" + stem + "-armv7m.elf";
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every entry below a directory with its content ("/" for a directory).
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string name = fs::relative(entry.path(), dir).string();
+        entries[name] = entry.is_directory() ? "/" : readFile(entry.path());
+    }
+    return entries;
+}
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// A variable list whose A2L text is far larger than 64 KiB.
+std::string bigList() {
+    return R"({"defaults": {"maxArrayElements": 100},
+               "variables": [{"name": "*", "pointer": true, "description": ")" +
+           std::string(1000, 'd') + R"("}]})";
+}
+
+class OutputSafety : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        root_ = fs::path(VK_BINARY_DIR) / "test-output" / "output_safety" / info->name();
+        unmountAll();
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "out");
+        ASSERT_TRUE(fs::exists(kTool)) << kTool << " is not built";
+    }
+    void TearDown() override {
+        unmountAll();
+        fs::remove_all(root_);
+    }
+
+    // Runs the tool in the test's directory; its streams go to files beside
+    // out/, which is the directory the checks look at.
+    ToolRun run(const std::vector<std::string>& args, const std::string& stdoutFile = "stdout.txt") const {
+        std::string command = "cd '" + root_.string() + "' && '" + kTool + "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        command += " >'" + stdoutFile + "' 2>stderr.txt";
+        ToolRun result;
+        const int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        if (stdoutFile == "stdout.txt") result.out = readFile(root_ / "stdout.txt");
+        result.err = readFile(root_ / "stderr.txt");
+        return result;
+    }
+
+    // A tmpfs of `kib` KiB at out/NAME; false when this process may not mount.
+    bool mountTmpfs(const std::string& name, unsigned kib, bool readOnly) {
+        const fs::path point = root_ / "out" / name;
+        fs::create_directories(point);
+        const std::string options = "size=" + std::to_string(kib) + "k,mode=0755";
+        if (::mount("tmpfs", point.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) != 0) {
+            fs::remove(point);
+            return false;
+        }
+        mounts_.push_back(point);
+        return true;
+    }
+
+    void unmountAll() {
+        for (const fs::path& point : mounts_) ::umount2(point.c_str(), MNT_DETACH);
+        mounts_.clear();
+    }
+
+    // Runs each argument list, which must fail, and checks that out/ is
+    // exactly as it was before.
+    void expectFailuresKeepOutputs(const std::vector<std::vector<std::string>>& runs) {
+        const auto before = snapshot(root_ / "out");
+        for (const auto& args : runs) {
+            std::string shown;
+            for (const std::string& arg : args) shown += arg + " ";
+            SCOPED_TRACE(shown);
+            const ToolRun result = run(args);
+            EXPECT_EQ(result.status, 1) << result.err;
+            // An update that fails in writing has printed its report first.
+            const std::size_t last =
+                result.err.rfind('\n', result.err.size() < 2 ? 0 : result.err.size() - 2);
+            const std::size_t lineStart = last == std::string::npos ? 0 : last + 1;
+            EXPECT_EQ(result.err.compare(lineStart, 7, "error: "), 0) << result.err;
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(snapshot(root_ / "out"), before);
+        }
+    }
+
+    fs::path root_;
+    std::vector<fs::path> mounts_;
+    const std::string generateElf_ = fixture("generate_cases");
+    const std::string updateElf_ = fixture("update_after");
+};
+
+TEST_F(OutputSafety, EveryGenerateErrorKeepsTheOutputFile) {
+    writeFile(root_ / "out" / "out.a2l", "old content\n");
+    writeFile(root_ / "syntax.json", "{\"variables\": [");
+    writeFile(root_ / "type.json", R"({"variables": [{"name": "v_u8", "factor": "x"}]})");
+    writeFile(root_ / "event.json", R"({"defaults": {"event": "none"}, "variables": []})");
+    writeFile(root_ / "good.json", R"({"variables": [{"name": "v_u8"}]})");
+    writeFile(root_ / "text.elf", "not an ELF file at all, but long enough for a header......");
+    expectFailuresKeepOutputs({
+        {"missing.elf", "-v", "good.json", "-o", "out/out.a2l"},
+        {"text.elf", "-v", "good.json", "-o", "out/out.a2l"},
+        {generateElf_, "-v", "missing.json", "-o", "out/out.a2l"},
+        {generateElf_, "-v", "out", "-o", "out/out.a2l"},
+        {generateElf_, "-v", "syntax.json", "-o", "out/out.a2l"},
+        {generateElf_, "-v", "type.json", "-o", "out/out.a2l"},
+        {generateElf_, "-v", "event.json", "-o", "out/out.a2l"},
+        {generateElf_, "-v", "good.json", "-o", "out/missing/out.a2l"},
+        {generateElf_, "-v", "good.json", "-o", "out/out.a2l/below.a2l"},
+        {generateElf_, "-v", "good.json", "-o", "out"},
+    });
+}
+
+TEST_F(OutputSafety, EveryUpdateErrorKeepsTheOutputFile) {
+    writeFile(root_ / "out" / "out.a2l", "old content\n");
+    writeFile(root_ / "lexical.a2l", "/begin PROJECT p \"open\n");
+    writeFile(root_ / "nesting.a2l", "/begin PROJECT p /begin MODULE m /end PROJECT /end MODULE\n");
+    writeFile(root_ / "good.a2l", "/begin PROJECT p /begin MODULE m /end MODULE /end PROJECT\n");
+    expectFailuresKeepOutputs({
+        {"missing.elf", "-u", "good.a2l", "-o", "out/out.a2l"},
+        {updateElf_, "-u", "missing.a2l", "-o", "out/out.a2l"},
+        {updateElf_, "-u", "out", "-o", "out/out.a2l"},
+        {updateElf_, "-u", "lexical.a2l", "-o", "out/out.a2l"},
+        {updateElf_, "-u", "nesting.a2l", "-o", "out/out.a2l"},
+        {updateElf_, "-u", "good.a2l", "-o", "out/missing/out.a2l"},
+        {updateElf_, "-u", "good.a2l", "-o", "out/out.a2l/below.a2l"},
+    });
+}
+
+TEST_F(OutputSafety, OutputNamingTheInputIsKeptWhenTheRunFails) {
+    writeFile(root_ / "out" / "list.json", R"({"variables": [{"name": "v_u8", "factor": "x"}]})");
+    writeFile(root_ / "out" / "in.a2l", "/begin PROJECT p /begin MODULE m \"open\n");
+    expectFailuresKeepOutputs({
+        {generateElf_, "-v", "out/list.json", "-o", "out/list.json"},
+        {updateElf_, "-u", "out/in.a2l", "-o", "out/in.a2l"},
+    });
+}
+
+TEST_F(OutputSafety, UnwritableDirectoryGetsNothing) {
+    if (!mountTmpfs("ro", 16, true)) GTEST_SKIP() << "cannot mount a read-only tmpfs here";
+    writeFile(root_ / "list.json", R"({"variables": [{"name": "v_u8"}]})");
+    writeFile(root_ / "in.a2l", "/begin PROJECT p /begin MODULE m /end MODULE /end PROJECT\n");
+    expectFailuresKeepOutputs({
+        {generateElf_, "-v", "list.json", "-o", "out/ro/out.a2l"},
+        {updateElf_, "-u", "in.a2l", "-o", "out/ro/out.a2l"},
+    });
+    EXPECT_NE(readFile(root_ / "stderr.txt").find("Read-only file system"), std::string::npos);
+}
+
+TEST_F(OutputSafety, FullDiskKeepsTheExistingFileWhole) {
+    if (!mountTmpfs("full", 64, false)) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    const std::string old = "old content\n";
+    writeFile(root_ / "out" / "full" / "out.a2l", old);
+    writeFile(root_ / "big.json", bigList());
+    // Fits the file system once but not twice, so that rewriting it in place
+    // cannot succeed either.
+    const std::string input =
+        "/begin PROJECT p /begin MODULE m /end MODULE /end PROJECT\n/*" + std::string(45000, ' ') + "*/\n";
+    writeFile(root_ / "in.a2l", input);
+    writeFile(root_ / "out" / "full" / "in.a2l", input);
+    expectFailuresKeepOutputs({
+        {generateElf_, "-v", "big.json", "-o", "out/full/out.a2l"},
+        {updateElf_, "-u", "in.a2l", "-o", "out/full/out.a2l"},
+        {updateElf_, "-u", "out/full/in.a2l", "-o", "out/full/in.a2l"},
+    });
+    EXPECT_NE(readFile(root_ / "stderr.txt").find("No space left on device"), std::string::npos);
+    EXPECT_EQ(readFile(root_ / "out" / "full" / "out.a2l"), old);
+    // The same runs succeed where there is room.
+    EXPECT_EQ(run({generateElf_, "-v", "big.json", "-o", "big.a2l"}).status, 0);
+    EXPECT_GT(fs::file_size(root_ / "big.a2l"), 64u * 1024);
+    EXPECT_EQ(run({updateElf_, "-u", "in.a2l", "-o", "in.a2l"}).status, 0);
+}
+
+TEST_F(OutputSafety, FullStandardOutputIsAnError) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    writeFile(root_ / "big.json", bigList());
+    writeFile(root_ / "in.a2l",
+              std::string(70000, ' ') + "/begin PROJECT p /begin MODULE m /end MODULE /end PROJECT\n");
+    ToolRun generated = run({generateElf_, "-v", "big.json"}, "/dev/full");
+    EXPECT_EQ(generated.status, 1);
+    EXPECT_NE(generated.err.find("error: cannot write the A2L text to standard output\n"), std::string::npos)
+        << generated.err;
+    ToolRun updated = run({updateElf_, "-u", "in.a2l"}, "/dev/full");
+    EXPECT_EQ(updated.status, 1);
+    EXPECT_NE(updated.err.find("error: cannot write the A2L text to standard output\n"), std::string::npos)
+        << updated.err;
+}
+
+}  // namespace
+
+// Disabled until the writer keeps special files and links: today the
+// temporary file is renamed over them.
+TEST_F(OutputSafety, DISABLED_SpecialFilesAndLinksAreNotReplaced) {
+    writeFile(root_ / "list.json", R"({"variables": [{"name": "v_u8"}]})");
+    writeFile(root_ / "out" / "target.a2l", "old content\n");
+    fs::create_symlink("target.a2l", root_ / "out" / "link.a2l");
+    ASSERT_EQ(::mkfifo((root_ / "out" / "fifo").c_str(), 0644), 0);
+    const bool device = ::mknod((root_ / "out" / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    for (const char* name : {"link.a2l", "fifo", "null"}) {
+        if (std::string(name) == "null" && !device) continue;
+        SCOPED_TRACE(name);
+        // A reader that ends at once, so that a writer opening the FIFO does not block.
+        std::system(("(exec 3<>'" + (root_ / "out" / "fifo").string() + "'; sleep 1) &").c_str());
+        (void)run({generateElf_, "-v", "list.json", "-o", std::string("out/") + name});
+        EXPECT_TRUE(fs::is_symlink(root_ / "out" / "link.a2l"));
+        EXPECT_TRUE(fs::is_fifo(root_ / "out" / "fifo"));
+        if (device) EXPECT_TRUE(fs::is_character_file(root_ / "out" / "null"));
+    }
+}
+
+// Disabled until the updater keeps a replaced token from merging with its
+// neighbours: the data type "@" right after "/end IF_DATA" becomes UWORD and
+// the closing name IF_DATAUWORD, so the rewritten input no longer loads.
+TEST_F(OutputSafety, DISABLED_InPlaceUpdateOfALoadingFileStillLoads) {
+    const std::string input =
+        "/begin PROJECT p /begin MODULE m\n"
+        "  /begin MEASUREMENT level \"\" /begin IF_DATA X /end IF_DATA@ NO_COMPU_METHOD 0 0 0 255\n"
+        "    ECU_ADDRESS 0x0 /end MEASUREMENT\n"
+        "/end MODULE /end PROJECT\n";
+    writeFile(root_ / "out" / "in.a2l", input);
+    const ToolRun result = run({updateElf_, "-u", "out/in.a2l", "-o", "out/in.a2l"});
+    if (result.status != 0) EXPECT_EQ(readFile(root_ / "out" / "in.a2l"), input) << result.err;
+}

@@ -1,0 +1,35 @@
+// What the updater's checks need from the object model of the A2L text's first
+// MODULE, kept apart so that the model itself, about twice the size of the text,
+// is released right after it was read.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "a2l/module.h"
+
+namespace vk::tool {
+
+class ModelFacts {
+public:
+    explicit ModelFacts(const vk::a2l::Module& module);
+
+    // The BIT_MASK of the first MEASUREMENT of that name, when it has one.
+    std::optional<std::uint64_t> bitMask(std::string_view measurement) const;
+    // Whether the first CHARACTERISTIC of that name is of type VALUE.
+    bool isValue(std::string_view characteristic) const;
+    // The size of the FNC_VALUES data type of the first RECORD_LAYOUT of that
+    // name, when it has FNC_VALUES.
+    std::optional<std::uint64_t> fncValuesSize(std::string_view recordLayout) const;
+
+private:
+    std::unordered_map<std::string, std::uint64_t> bitMasks_;
+    std::unordered_set<std::string> values_;
+    std::unordered_map<std::string, std::uint64_t> fncValuesSizes_;
+};
+
+}  // namespace vk::tool
