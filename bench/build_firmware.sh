@@ -8,6 +8,7 @@
 # Usage: sh bench/build_firmware.sh SIZE OUTDIR [DWARF_VERSION]
 #   SIZE small | medium | large; DWARF_VERSION 4 or 5 (default 5).
 #   BENCH_JOBS sets the parallel compile jobs (default: the cores, at most 8).
+# shellcheck disable=SC3013 # test -nt: dash and bash, the shells this runs in, have it
 set -eu
 
 if [ $# -lt 2 ]; then

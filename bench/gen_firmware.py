@@ -26,7 +26,6 @@ import sys
 # 4 MB, 50 MB and 190 MB with DWARF 5 (see README.md for the measured figures).
 UNITS = {"small": 85, "medium": 1025, "large": 3900}
 DEFAULT_SEED = 20240611
-GENERATOR_VERSION = 1
 
 COMPONENTS = [
     "Eng", "Trq", "Brk", "Abs", "Esp", "Can", "Lin", "Com", "Dcm", "Dem",
@@ -105,6 +104,7 @@ class Type:
         self.enumerators = []   # enum: (name, value)
         self.encoding = ""      # base
         self.packed = False
+        self.const = False      # pointer to const
         self.tag = ""           # struct or union tag, when declared with one
         self.leaves = 1         # scalars with every array expanded
         self.level = 0          # nesting level of structures
@@ -209,6 +209,7 @@ class HeaderBuilder:
         self.by_comp = {c: {"scalar": [], "enum": [], "bits": [], "reg": [], "arrtd": [],
                             "struct": [[] for _ in LEAF_CAP], "frame": [], "union": [],
                             "cb": []} for c in COMPONENTS}
+        self.arrays = {}         # (element id, dims): array type, so each is made once
 
     # -- names --------------------------------------------------------------------
     def words(self, n):
@@ -426,12 +427,9 @@ class HeaderBuilder:
 
     def array_of(self, elem, dims):
         key = (elem.id, tuple(dims))
-        cache = getattr(self, "_arrays", None)
-        if cache is None:
-            cache = self._arrays = {}
-        if key not in cache:
-            cache[key] = make_array(self.reg, elem, dims)
-        return cache[key]
+        if key not in self.arrays:
+            self.arrays[key] = make_array(self.reg, elem, dims)
+        return self.arrays[key]
 
     def fits(self, t, extra):
         size = sum(m.type.size for m in t.members) + extra.size

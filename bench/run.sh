@@ -10,6 +10,7 @@
 #   three, large without generate), BENCH_MEM_GB address-space limit of each
 #   measured command (default 16), BENCH_JOBS parallel compile jobs (default:
 #   the cores, at most 8).
+# shellcheck disable=SC3013 # test -nt: dash and bash, the shells this runs in, have it
 set -eu
 
 if [ $# -ne 2 ]; then

@@ -26,3 +26,23 @@ variables="$(dirname "$0")/engine_controller.json"
 a2l="$build/examples/engine_controller.a2l"
 step "vk-quillet $firmware -v $variables -o $a2l"
 "$tool" "$firmware" -v "$variables" -o "$a2l"
+
+# Rebuild the firmware with one variable more in RAM, linked in front of the
+# others as a new module would be, and update the A2L file written above: the
+# tool rewrites every ECU address that moved, keeps every other byte, and
+# reports what it changed.
+clang=$(command -v clang || command -v clang-14 || true)
+lld=$(command -v ld.lld || command -v ld.lld-14 || true)
+if [ -z "$clang" ] || [ -z "$lld" ] || [ ! -f "$firmware.o" ]; then
+    echo "demo: clang, ld.lld or $firmware.o is missing; update step skipped" >&2
+    exit 0
+fi
+added="$build/examples/added_variable"
+printf 'unsigned int added_counter;\n' >"$added.c"
+rebuilt="$build/examples/engine_controller_rebuilt.elf"
+step "rebuild with added_counter in front: $rebuilt"
+"$clang" --target=armv7m-none-eabi -std=c11 -g -O0 -ffreestanding -nostdlib -c -o "$added.o" "$added.c"
+"$lld" -e _start -static -o "$rebuilt" "$added.o" "$firmware.o"
+updated="$build/examples/engine_controller_updated.a2l"
+step "vk-quillet $rebuilt -u $a2l -o $updated"
+"$tool" "$rebuilt" -u "$a2l" -o "$updated"

@@ -96,7 +96,10 @@ public:
     }
 
 private:
-    std::size_t hash(std::string_view key) const { return std::hash<std::string_view>{}(key)&mask_; }
+    std::size_t hash(std::string_view key) const {
+        const std::size_t value = std::hash<std::string_view>{}(key);
+        return value & mask_;
+    }
 
     const std::vector<std::string_view>& keys_;
     std::vector<std::size_t> slots_;

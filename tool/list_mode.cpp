@@ -35,14 +35,21 @@ std::string listSummary(std::size_t scalars, std::size_t variables, const vk::el
 
 int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
     std::size_t written = 0;
+    bool complete = true;
     for (const vk::elf::GlobalVariable& global : debug.globals) {
         for (const vk::elf::Variable& leaf :
              vk::elf::flattenVariable(debug, global, options.maxArray, nullptr)) {
             if (!options.pattern.empty() && !matchPattern(options.pattern, leaf.name)) continue;
             const std::string line = listLine(leaf, vk::elf::typeName(debug, leaf.type));
-            std::fwrite(line.data(), 1, line.size(), stdout);
+            if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) complete = false;
             ++written;
         }
+        if (!complete) break;
+    }
+    // A full disk or a closed pipe must not pass for a complete list.
+    if (!complete || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fputs("error: cannot write the list to standard output\n", stderr);
+        return 1;
     }
     const std::string summary = listSummary(written, debug.globals.size(), elf);
     std::fwrite(summary.data(), 1, summary.size(), stderr);

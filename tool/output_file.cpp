@@ -61,6 +61,30 @@ bool writeAll(std::FILE* file, std::string_view text) {
     return std::fflush(file) == 0 && std::ferror(file) == 0 && syncToDisk(file);
 }
 
+// The file that writing to `path` reaches: a symbolic link is followed to
+// its last target, so that the link itself stays (a dangling link leads to
+// the file it names). Relative links count from the link's directory.
+Result<fs::path> followLinks(const fs::path& path) {
+    constexpr int kMaxLinks = 40;  // as the kernel allows before ELOOP
+    fs::path target = path;
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(target, error)) return target;
+        const fs::path link = fs::read_symlink(target, error);
+        if (error) return writeError(path, error.value());
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return writeError(path, ELOOP);
+}
+
+// A device, FIFO or socket would be replaced by a regular file, and a
+// self-check reading one back could block, so only files are written.
+bool isSpecialFile(const fs::path& target) {
+    std::error_code ignored;
+    const fs::file_status status = fs::status(target, ignored);
+    return fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
 void keepPermissions(const fs::path& target, const fs::path& temporary) {
     std::error_code ignored;
     const fs::file_status status = fs::status(target, ignored);
@@ -70,9 +94,15 @@ void keepPermissions(const fs::path& target, const fs::path& temporary) {
 }  // namespace
 
 Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
+    const Result<fs::path> followed = followLinks(path);
+    if (!followed.ok()) return followed.error();
+    const fs::path& target = followed.value();
+    if (isSpecialFile(target))
+        return makeError(ErrorCode::IoError, "cannot write " + displayName(path) + ": not a regular file");
+
     fs::path temporary;
     errno = 0;
-    std::FILE* file = createTemporary(path, temporary);
+    std::FILE* file = createTemporary(target, temporary);
     if (file == nullptr) return writeError(path, errno);
 
     errno = 0;
@@ -82,8 +112,8 @@ Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
     if (written && !closed) number = errno;
     std::error_code error;
     if (written && closed) {
-        keepPermissions(path, temporary);
-        fs::rename(temporary, path, error);
+        keepPermissions(target, temporary);
+        fs::rename(temporary, target, error);
         if (!error) return Empty{};
     }
     std::error_code ignored;

@@ -82,7 +82,8 @@ private:
         if (!differs) {
             ++report_.unchanged;
         } else if (entry.address > kMax32) {
-            // The A2L address field has 32 bits; rewriting would fail the same way on every run.
+            // The A2L address field holds 32 bits: a longer token would be read back
+            // cut short and count as moved on every run.
             ++report_.unchanged;
             report_.warnings.push_back(object.name + ": address " + hexAddress(old) + " in the A2L, " +
                                        hexAddress(entry.address) +

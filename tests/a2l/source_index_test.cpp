@@ -241,13 +241,4 @@ TEST(SourceIndex, LexicalErrorFailsTheWholeScan) {
     EXPECT_EQ(nesting.error().message(), "A2L line 2: /end B does not match /begin A (line 1)");
 }
 
-TEST(SourceIndex, ScanSourceGivesTheObjects) {
-    auto result = vk::a2l::scanSource(
-        "/begin MEASUREMENT a \"\" UBYTE /end MEASUREMENT "
-        "/begin COMPU_METHOD cm \"\" IDENTICAL \"\" \"\" /end COMPU_METHOD");
-    ASSERT_TRUE(result.ok());
-    ASSERT_EQ(result.value().size(), 1u);
-    EXPECT_EQ(result.value()[0].name, "a");
-}
-
 }  // namespace

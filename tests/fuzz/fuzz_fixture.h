@@ -22,8 +22,8 @@ struct Firmware {
 inline const Firmware& firmware(const char* stem) {
     static const Firmware loaded = [stem] {
         const char* chosen = std::getenv("VK_FUZZ_ELF");
-        const std::string path =
-            chosen != nullptr ? std::string(chosen) : std::string(VK_FIXTURE_DIR) + "/" + stem + "-armv7m.elf";
+        const std::string path = chosen != nullptr ? std::string(chosen)
+                                                   : std::string(VK_FIXTURE_DIR) + "/" + stem + "-armv7m.elf";
         auto elf = vk::elf::loadElf(path);
         if (!elf.ok()) {
             std::fprintf(stderr, "fuzz: cannot load %s: %s\n", path.c_str(), elf.error().message().c_str());

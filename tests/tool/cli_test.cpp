@@ -53,11 +53,12 @@ public:
 };
 testing::Environment* const scratchCleanup = testing::AddGlobalTestEnvironment(new ScratchCleanup);
 
-// Runs the tool with `args`, standard output and error captured in files.
-ToolRun runTool(const std::vector<std::string>& args) {
+// Runs the tool with `args`, standard output and error captured in files;
+// `stdoutPath` sends standard output elsewhere (then `out` is not read).
+ToolRun runTool(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
     const fs::path tool = fs::path(VK_BINARY_DIR) / "vk-quillet";
     const fs::path dir = scratchDir();
-    const std::string outPath = (dir / "stdout").string();
+    const std::string outPath = stdoutPath.empty() ? (dir / "stdout").string() : stdoutPath;
     const std::string errPath = (dir / "stderr").string();
 
     std::vector<std::string> argvText{tool.string()};
@@ -81,7 +82,7 @@ ToolRun runTool(const std::vector<std::string>& args) {
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
     run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    run.out = readFile(outPath);
+    if (stdoutPath.empty()) run.out = readFile(outPath);
     run.err = readFile(errPath);
     return run;
 }
@@ -315,6 +316,17 @@ TEST(ListMode, PatternFiltersByWholeName) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, expected.out) << pattern;
         EXPECT_EQ(run.err, summary(names.size(), v)) << pattern;
+    }
+}
+
+TEST(ListMode, FullStandardOutputIsAnError) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    // Whether the lines fill the buffer or are flushed only at the end.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{fixture("armv7m")}, {fixture("armv7m"), "total"}}) {
+        const ToolRun run = runTool(args, "/dev/full");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "error: cannot write the list to standard output\n");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -93,6 +94,42 @@ TEST_F(OutputFile, FailuresNameThePathAndDamageNothing) {
     write(dir_ / "file", "kept");
     EXPECT_FALSE(writeFileSafely(dir_ / "file" / "out.a2l", "text").ok());
     EXPECT_EQ(read(dir_ / "file"), "kept");
+}
+
+TEST_F(OutputFile, LinksAreFollowedAndSpecialFilesRefused) {
+    // The link stays a link and its target gets the text, also through a
+    // chain of relative links; a dangling link creates the file it names.
+    fs::create_directory(dir_ / "real");
+    write(dir_ / "real" / "target.a2l", "old");
+    fs::create_symlink("real/target.a2l", dir_ / "hop.a2l");
+    fs::create_symlink("hop.a2l", dir_ / "link.a2l");
+    ASSERT_TRUE(writeFileSafely(dir_ / "link.a2l", "new").ok());
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.a2l"));
+    EXPECT_TRUE(fs::is_symlink(dir_ / "hop.a2l"));
+    EXPECT_EQ(read(dir_ / "real" / "target.a2l"), "new");
+    fs::create_symlink("real/made.a2l", dir_ / "dangling.a2l");
+    ASSERT_TRUE(writeFileSafely(dir_ / "dangling.a2l", "made").ok());
+    EXPECT_EQ(read(dir_ / "real" / "made.a2l"), "made");
+    EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.a2l"));
+
+    fs::create_symlink("loop.a2l", dir_ / "loop.a2l");
+    const auto loop = writeFileSafely(dir_ / "loop.a2l", "text");
+    ASSERT_FALSE(loop.ok());
+    EXPECT_EQ(loop.error().message(),
+              "cannot write " + (dir_ / "loop.a2l").string() + ": Too many levels of symbolic links");
+
+    // A FIFO is neither opened (which would block) nor replaced.
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+    fs::create_symlink("fifo", dir_ / "to_fifo");
+    for (const char* name : {"fifo", "to_fifo"}) {
+        const auto special = writeFileSafely(dir_ / name, "text");
+        ASSERT_FALSE(special.ok());
+        EXPECT_EQ(special.error().message(),
+                  "cannot write " + (dir_ / name).string() + ": not a regular file");
+        EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+    }
+    EXPECT_EQ(entries(), (std::vector<std::string>{"dangling.a2l", "fifo", "hop.a2l", "link.a2l", "loop.a2l",
+                                                   "real", "to_fifo"}));
 }
 
 TEST_F(OutputFile, FailedWriteKeepsTheOldFile) {

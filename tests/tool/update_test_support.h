@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,10 +17,21 @@
 
 namespace vk::tool::testing {
 
-inline const char* const kVariants[] = {
-    "x86_64",     "i386",       "armv7m",     "aarch64",    "riscv32",        "ppc",           "ppc64",
-    "arm-dwarf2", "arm-dwarf3", "arm-dwarf5", "ppc-dwarf5", "x86_64-dwarf64", "ppc64-dwarf64",
-};
+// The variants of the fixture matrix that a stem was built in, sorted. Variants
+// linked with --gc-sections ("-gc") lose the variables nothing refers to.
+inline std::vector<std::string> fixtureVariants(const std::string& stem, bool withGarbageCollected = true) {
+    std::vector<std::string> variants;
+    const std::string prefix = stem + "-";
+    for (const auto& entry : std::filesystem::directory_iterator(VK_FIXTURE_DIR)) {
+        const std::string file = entry.path().filename().string();
+        if (!file.starts_with(prefix) || !file.ends_with(".elf")) continue;
+        std::string variant = file.substr(prefix.size(), file.size() - prefix.size() - 4);
+        if (withGarbageCollected || !variant.ends_with("-gc")) variants.push_back(std::move(variant));
+    }
+    std::sort(variants.begin(), variants.end());
+    if (variants.empty()) ADD_FAILURE() << "no fixtures " << stem << "-*.elf in " << VK_FIXTURE_DIR;
+    return variants;
+}
 
 inline std::string fixturePath(const std::string& stem, const std::string& variant) {
     return std::string(VK_FIXTURE_DIR) + "/" + stem + "-" + variant + ".elf";
