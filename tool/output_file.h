@@ -13,7 +13,8 @@ namespace vk::tool {
 // Writes every byte of text (NUL bytes included) to path. On failure the
 // temporary file is removed, any file already at path is left as it was,
 // and the error names the path. Writing over the file that the text was
-// read from is safe.
+// read from is safe. A symbolic link is written through (the link stays);
+// a device, FIFO or socket at path is refused.
 Result<Empty> writeFileSafely(const std::filesystem::path& path, std::string_view text);
 
 }  // namespace vk::tool
