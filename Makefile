@@ -32,3 +32,9 @@ clean:
 .PHONY: fuzz
 fuzz:
 	sh scripts/fuzz.sh $(or $(FUZZ_SECONDS),60)
+
+# Benchmark on generated firmware: SIZE is small, medium, large or all.
+SIZE ?= small
+.PHONY: bench
+bench: build
+	sh bench/run.sh $(SIZE) $(BUILD)

@@ -183,28 +183,28 @@ class SizeRun:
 
 
 def growth(runs):
-    """Time and memory against .debug_info size, size by size."""
+    """Time and memory against .debug_info size, size by size; a mode left out
+    on some size shows "-" there."""
     print("\n== growth from %s (linear growth: each step's factor near the .debug_info factor)"
           % " to ".join(r.size for r in runs))
     steps = list(zip(runs, runs[1:]))
-    head = "   %-18s" % "" + "".join("%12s" % r.size for r in runs)
-    head += "".join("%16s" % ("x %s>%s" % (a.size[0], b.size[0])) for a, b in steps)
-    print(head)
-    print("   %-18s" % ".debug_info MB" + "".join("%12.2f" % (r.debug_info / MB) for r in runs)
-          + "".join("%16.2f" % (b.debug_info / a.debug_info) for a, b in steps))
+    print("   %-20s" % "" + "".join("%12s" % r.size for r in runs)
+          + "".join("%14s" % ("x %s>%s" % (a.size[0], b.size[0])) for a, b in steps))
+
+    def row(label, values):
+        line = "   %-20s" % label + "".join("%12s" % ("-" if v is None else "%.3f" % v) for v in values)
+        line += "".join("%14s" % ("-" if a is None or b is None or not a else "%.2f" % (b / a))
+                        for a, b in zip(values, values[1:]))
+        print(line)
+
+    row(".debug_info MB", [r.debug_info / MB for r in runs])
     for mode in ("list", "generate", "update"):
-        if not all(mode in r.samples for r in runs):
+        if sum(mode in r.samples for r in runs) < 2:
             continue
-        for label, get in (("time s", lambda s: s.time()), ("peak RSS MB", lambda s: s.peak() / MB)):
-            values = [get(r.samples[mode]) for r in runs]
-            line = "   %-18s" % ("%s %s" % (mode, label)) + "".join("%12.3f" % v for v in values)
-            line += "".join("%16.2f" % (b / a if a else 0) for a, b in zip(values, values[1:]))
-            print(line)
-    for mode in ("list", "generate", "update"):
-        if all(mode in r.samples for r in runs):
-            per = ["%.3f s, %.1f MB" % (r.samples[mode].time() / (r.debug_info / MB),
-                                        r.samples[mode].peak() / (r.debug_info / MB) / MB) for r in runs]
-            print("   %-18s %s" % (mode + " per MB", " | ".join(per)))
+        row(mode + " time s", [r.samples[mode].time() if mode in r.samples else None for r in runs])
+        row(mode + " peak RSS MB", [r.samples[mode].peak() / MB if mode in r.samples else None for r in runs])
+        row(mode + " s per MB", [r.samples[mode].time() / (r.debug_info / MB) if mode in r.samples else None
+                                 for r in runs])
 
 
 def main():
