@@ -1,5 +1,6 @@
 // Collecting the global variables that live at one fixed address.
 #include <algorithm>
+#include <string>
 #include <unordered_set>
 #include <utility>
 
@@ -45,6 +46,35 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges_;
 };
 
+// A discarded variable's location reads 0 whichever linker wrote it. In an
+// image that itself starts at 0 (flash at 0 on many microcontrollers) that
+// address is allocated too, so a variable there is taken only when the
+// symbol table holds a data object of its name at 0; a C++ symbol is
+// mangled and holds the name as its length and text.
+class ObjectsAtZero {
+public:
+    explicit ObjectsAtZero(const ElfFile& file) : file_(file) {}
+
+    bool holds(const std::string& name) {
+        if (!loaded_) {
+            loaded_ = true;
+            for (Symbol& s : readSymbols(file_))
+                if (s.type == STT_OBJECT && s.value == 0 && s.shndx != 0) names_.push_back(std::move(s.name));
+        }
+        const std::string encoded = std::to_string(name.size()) + name;
+        for (const std::string& symbol : names_) {
+            if (symbol == name) return true;
+            if (symbol.rfind("_Z", 0) == 0 && symbol.find(encoded) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+private:
+    const ElfFile& file_;
+    bool loaded_ = false;
+    std::vector<std::string> names_;
+};
+
 }  // namespace
 
 // True when the DIE's location is exactly one operation giving an address.
@@ -74,6 +104,7 @@ bool DwarfReader::locationAddress(std::uint32_t die, std::uint64_t& address) con
 
 void DwarfReader::collectGlobals() {
     const AllocatedRanges allocated(elf);
+    ObjectsAtZero atZero(elf);
     std::unordered_set<std::uint64_t> taken;
     for (std::uint32_t i = 0; i < dies.size(); ++i) {
         const Die& d = dies[i];
@@ -82,7 +113,7 @@ void DwarfReader::collectGlobals() {
         if (!locationAddress(i, address) || !allocated.contains(address)) continue;
         GlobalVariable g;
         g.name = dieName(i);
-        if (g.name.empty()) continue;
+        if (g.name.empty() || (address == 0 && !atZero.holds(g.name))) continue;
 
         const std::uint32_t declaration = attrRef(i, at::specification);
         std::uint32_t typeDie = attrRef(i, at::type);

@@ -72,26 +72,37 @@ std::uint64_t storageUnit(std::uint64_t first, std::uint64_t bits, std::uint64_t
     return unit;
 }
 
+// Whether `bits` bits that start `at` bits into a storage unit of `storage`
+// bytes lie wholly inside it (false when 8 x storage does not fit 64 bits).
+bool fitsInUnit(std::uint64_t at, std::uint64_t bits, std::uint64_t storage) {
+    return storage != 0 && storage <= ~std::uint64_t{0} / 8 && bits <= 8 * storage &&
+           at <= 8 * storage - bits;
+}
+
 // Sets the bit field's storage unit offset and shift from DW_AT_data_bit_offset
 // (DWARF 4 on) or DW_AT_bit_offset (DWARF 2 and 3, counted from the storage
-// unit's most significant bit). The shift always ends below 64: a field that
-// still lies outside its storage unit gets shift 0.
+// unit's most significant bit). A field that lies inside its storage unit
+// keeps its shift, also one of 64 or more in a unit wider than 8 bytes (the
+// flattening takes it modulo 64); one still outside its unit gets shift 0
+// when the arithmetic leaves 64 or more.
 void placeBitField(Member& m, std::uint64_t storage, const Attr& dataBitOffset, const Attr& bitOffset,
                    bool littleEndian) {
     const std::uint64_t bits = m.bitSize;
     std::uint64_t shift = 0;
+    bool inside = false;
     if (dataBitOffset) {
         std::uint64_t within = 0;
         m.offset = storageUnit(dataBitOffset.number(), bits, storage, within);
         shift = littleEndian ? within : 8 * storage - bits - within;
+        inside = fitsInUnit(within, bits, storage);
     } else if (bitOffset) {
         const std::uint64_t o = bitOffset.number();
         shift = 8 * storage - bits - o;
+        inside = fitsInUnit(o, bits, storage);
         // Compilers emit offsets outside the unit (negative ones too) for
         // fields that straddle it; such a field is placed from its absolute
         // position instead, when the numbers are of a sane size.
         const std::int64_t signedO = static_cast<std::int64_t>(o);
-        const bool inside = o <= 8 * storage && bits <= 8 * storage - o;
         if (!inside && storage >= 1 && storage <= 8 && m.offset < (1ull << 56) && signedO > -(1ll << 32) &&
             signedO < (1ll << 32)) {
             const std::int64_t unitBits = static_cast<std::int64_t>(8 * storage);
@@ -107,7 +118,7 @@ void placeBitField(Member& m, std::uint64_t storage, const Attr& dataBitOffset, 
     }
     // Negative results wrap to huge numbers; 0 keeps every later mask shift
     // below 64.
-    m.bitShift = shift < 64 ? static_cast<std::uint16_t>(shift) : 0;
+    m.bitShift = shift < 64 || inside ? static_cast<std::uint16_t>(shift) : 0;
 }
 
 }  // namespace

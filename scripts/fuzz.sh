@@ -68,6 +68,7 @@ arguments() {
 run() {
     name=$1
     log=$logs/$name.log
+    rm -f "$logs/$name.status"
     # shellcheck disable=SC2046
     ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
         "$build/tests/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \

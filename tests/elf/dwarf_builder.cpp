@@ -30,18 +30,25 @@ std::vector<std::uint8_t> buildElf(const std::vector<SectionSpec>& sections, boo
     const std::uint64_t count = sections.size() + 2;
 
     auto header = [&](std::uint64_t name, std::uint32_t type, std::uint64_t flags, std::uint64_t addr,
-                      std::uint64_t offset, std::uint64_t size) {
+                      std::uint64_t offset, std::uint64_t size, std::uint32_t link = 0) {
         body.u32(name).u32(type);
         if (is64) {
-            body.u64(flags).u64(addr).u64(offset).u64(size).u32(0).u32(0).u64(1).u64(0);
+            body.u64(flags).u64(addr).u64(offset).u64(size).u32(link).u32(0).u64(1).u64(0);
         } else {
-            body.u32(flags).u32(addr).u32(offset).u32(size).u32(0).u32(0).u32(1).u32(0);
+            body.u32(flags).u32(addr).u32(offset).u32(size).u32(link).u32(0).u32(1).u32(0);
         }
+    };
+    auto indexOf = [&](const std::string& name) {
+        std::uint32_t index = 0;
+        for (std::size_t i = 0; i < sections.size(); ++i)
+            if (!name.empty() && sections[i].name == name) index = static_cast<std::uint32_t>(i + 1);
+        return index;
     };
     header(0, 0, 0, 0, 0, 0);
     for (std::size_t i = 0; i < sections.size(); ++i) {
         const SectionSpec& s = sections[i];
-        header(nameOffsets[i], s.type, s.flags, s.addr, offsets[i], s.type == 8 ? s.size : s.bytes.size());
+        header(nameOffsets[i], s.type, s.flags, s.addr, offsets[i], s.type == 8 ? s.size : s.bytes.size(),
+               indexOf(s.link));
     }
     header(shstrName, 3, 0, 0, namesOffset, names.size());
 

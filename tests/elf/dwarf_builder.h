@@ -76,6 +76,7 @@ struct SectionSpec {
     std::uint64_t flags = 0;
     std::uint64_t addr = 0;
     std::uint64_t size = 0;  // SHT_NOBITS only
+    std::string link = {};   // sh_link: the section of this name, none when empty
 };
 
 // An ELF file (no program headers) holding the given sections.

@@ -201,5 +201,43 @@ TEST(DwarfGlobals, AddressesOutsideTheImageAreLeftOut) {
     EXPECT_EQ(names(loadUnit(u, f)), (std::vector<std::string>{"data", "bss"}));
 }
 
+// An image whose code starts at 0, with data object symbols (name, section
+// index) at value 0 in its symbol table.
+DwarfFile imageAtZero(std::initializer_list<std::pair<const char*, std::uint16_t>> objectsAtZero) {
+    DwarfFile f;
+    f.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
+    Bytes strtab, symtab;
+    strtab.u8(0);
+    symtab.u32(0).u32(0).u32(0).u8(0).u8(0).u16(0);
+    for (const auto& [name, section] : objectsAtZero) {
+        symtab.u32(strtab.size()).u32(0).u32(4).u8(0x11).u8(0).u16(section);
+        strtab.str(name);
+    }
+    f.extra.push_back(SectionSpec{".strtab", strtab.data, 3});
+    f.extra.push_back(SectionSpec{".symtab", symtab.data, 2, 0, 0, 0, ".strtab"});
+    return f;
+}
+
+TEST(DwarfGlobals, AtAnAllocatedZeroOnlyVariablesThatTheSymbolTableHasThere) {
+    // Discarded variables read 0 too; where flash starts at 0 that address
+    // is in the image, so only a data object symbol of the variable's name
+    // (mangled for C++) makes it real. Section 4 is .text, 0 undefined.
+    auto collected = [](DwarfFile f) {
+        Unit5 u;
+        u.var("discarded", 0);
+        u.var("vectors", 0);
+        u.var("table", 0);
+        u.var("data", 0x1000);
+        return names(loadUnit(u, std::move(f)));
+    };
+    EXPECT_EQ(collected(imageAtZero({})), (std::vector<std::string>{"data"}));
+    EXPECT_EQ(collected(imageAtZero({{"discarded", 0}})), (std::vector<std::string>{"data"}));
+    EXPECT_EQ(collected(imageAtZero({{"vectors", 4}})), (std::vector<std::string>{"vectors", "data"}));
+    EXPECT_EQ(collected(imageAtZero({{"_ZN2ns5tableE", 4}})), (std::vector<std::string>{"table", "data"}));
+    DwarfFile noSymbols;
+    noSymbols.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
+    EXPECT_EQ(collected(noSymbols), (std::vector<std::string>{"data"}));
+}
+
 }  // namespace
 }  // namespace vk::elf

@@ -122,6 +122,29 @@ TEST(DwarfTypes, ShiftsOutsideTheStorageUnitStayBelow64) {
     }
 }
 
+TEST(DwarfTypes, FieldsInsideAUnitWiderThanEightBytesKeepTheirShift) {
+    // unsigned __int128 hi : 10 at bit 70, and a DWARF 2 field 20 bits below
+    // the unit's top: shifts of 64 and more stay as computed.
+    for (bool le : {true, false}) {
+        Built b = build(
+            [](DieWriter& w) {
+                const std::uint32_t u128 = base(w, "unsigned __int128", 16);
+                const std::uint32_t s = w.offset();
+                w.code(kStruct).b.str("S").u8(16);
+                w.code(kBitField4).b.str("hi").u32(u128).u8(70).u8(10);
+                w.code(kBitField2).b.str("d2").u32(u128).u8(16).u8(10).u8(20).u8(0);
+                w.b.u8(0);
+                return s;
+            },
+            le);
+        const auto& m = b.type(0).members;
+        ASSERT_EQ(m.size(), 2u);
+        EXPECT_EQ(m[0].offset, 0u);
+        EXPECT_EQ(m[0].bitShift, le ? 70u : 48u);
+        EXPECT_EQ(m[1].bitShift, 98u);
+    }
+}
+
 TEST(DwarfTypes, FieldsStraddlingTheirAlignedUnitMoveToASmallerAlignment) {
     // i386 aligns long long to 4: a 40-bit field at bit 116 of the structure
     // lies in the 8 bytes at offset 12. Clang describes it with DWARF 2

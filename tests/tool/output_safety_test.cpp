@@ -1,8 +1,9 @@
 // The built tool's failed runs never leave a partial output file and never
 // damage one that already stands: every error of generate and update mode,
-// -o naming the input, a directory that cannot be written, a full disk, and
-// a full standard output. The read-only and full file systems are small
-// tmpfs mounts, which need root; without them those cases are skipped.
+// -o naming the input, a directory that cannot be written, a full disk, a
+// full standard output, links and special files. The read-only and full
+// file systems are small tmpfs mounts, which need root; without them those
+// cases are skipped.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -17,6 +18,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "a2l/project.h"
 
 namespace {
 
@@ -229,8 +232,6 @@ TEST_F(OutputSafety, FullStandardOutputIsAnError) {
         << updated.err;
 }
 
-}  // namespace
-
 // A link is written through, and a FIFO or device is refused, never
 // replaced by a regular file.
 TEST_F(OutputSafety, SpecialFilesAndLinksAreNotReplaced) {
@@ -260,10 +261,10 @@ TEST_F(OutputSafety, SpecialFilesAndLinksAreNotReplaced) {
     }
 }
 
-// Disabled until the updater keeps a replaced token from merging with its
-// neighbours: the data type "@" right after "/end IF_DATA" becomes UWORD and
-// the closing name IF_DATAUWORD, so the rewritten input no longer loads.
-TEST_F(OutputSafety, DISABLED_InPlaceUpdateOfALoadingFileStillLoads) {
+// A data type written as a one-byte token right after "/end IF_DATA" must
+// not merge with that name when it is replaced, or the rewritten input would
+// no longer load.
+TEST_F(OutputSafety, InPlaceUpdateOfALoadingFileStillLoads) {
     const std::string input =
         "/begin PROJECT p /begin MODULE m\n"
         "  /begin MEASUREMENT level \"\" /begin IF_DATA X /end IF_DATA@ NO_COMPU_METHOD 0 0 0 255\n"
@@ -271,7 +272,9 @@ TEST_F(OutputSafety, DISABLED_InPlaceUpdateOfALoadingFileStillLoads) {
         "/end MODULE /end PROJECT\n";
     writeFile(root_ / "out" / "in.a2l", input);
     const ToolRun result = run({updateElf_, "-u", "out/in.a2l", "-o", "out/in.a2l"});
-    if (result.status != 0) {
-        EXPECT_EQ(readFile(root_ / "out" / "in.a2l"), input) << result.err;
-    }
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(readFile(root_ / "out" / "in.a2l"), input);
+    EXPECT_TRUE(vk::a2l::load(root_ / "out" / "in.a2l").ok());
 }
+
+}  // namespace
