@@ -6,6 +6,7 @@
 
 #include "tool/a2l_format.h"
 #include "tool/a2l_writer.h"
+#include "tool/json_number.h"
 
 namespace vk::tool {
 namespace {
@@ -31,19 +32,31 @@ struct XcpConfig {
 };
 
 [[noreturn]] void outOfRange(const std::string& what, long long value, unsigned long long max) {
-    throw std::runtime_error(what + " " + std::to_string(value) + " is out of range 0 to " +
-                             std::to_string(max));
+    throwOutOfRange(what, std::to_string(value), {0, max});
 }
 
 std::uint32_t readBounded(const Json& xcp, const char* key, std::uint32_t fallback, std::uint32_t max) {
-    const auto value = xcp.value(key, fallback);
+    const auto value = jsonIntegerOr(xcp, key, fallback, {0, max});
     if (value > max) outOfRange(key, value, max);
     return value;
 }
 
+// Converted one by one, so that the first bad element is the one reported.
+std::vector<std::int32_t> convertTimeouts(const Json& array) {
+    // A value that is no array fails with the library's own type error.
+    if (!array.is_array()) return array.get<std::vector<std::int32_t>>();
+    std::vector<std::int32_t> timeouts;
+    for (const Json& element : array)
+        timeouts.push_back(jsonInteger<std::int32_t>(element, "timeoutsMs", {0, kMaxWord}));
+    return timeouts;
+}
+
 std::vector<std::int32_t> readTimeouts(const Json& xcp) {
+    const auto found = xcp.find("timeoutsMs");
     auto timeouts =
-        xcp.value("timeoutsMs", std::vector<std::int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 200});
+        found == xcp.end()
+            ? xcp.value("timeoutsMs", std::vector<std::int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 200})
+            : convertTimeouts(*found);
     if (timeouts.size() != kTimeoutCount) {
         throw std::runtime_error("timeoutsMs must hold " + std::to_string(kTimeoutCount) + " values, not " +
                                  std::to_string(timeouts.size()));
@@ -57,11 +70,11 @@ std::vector<std::int32_t> readTimeouts(const Json& xcp) {
 
 void readTransport(const Json& xcp, XcpConfig& config) {
     if (config.transport == "serial") {
-        config.baudrate = xcp.value("baudrate", std::uint32_t{115200});
+        config.baudrate = jsonIntegerOr(xcp, "baudrate", std::uint32_t{115200});
     } else if (config.transport == "can") {
-        config.cmdId = jsonToUnsigned(xcp.at("cmdId"));
-        config.resId = jsonToUnsigned(xcp.at("resId"));
-        config.bitrate = xcp.value("bitrate", std::uint32_t{500000});
+        config.cmdId = jsonToUnsigned(xcp.at("cmdId"), "cmdId");
+        config.resId = jsonToUnsigned(xcp.at("resId"), "resId");
+        config.bitrate = jsonIntegerOr(xcp, "bitrate", std::uint32_t{500000});
     } else {
         config.port = readBounded(xcp, "port", 5555, kMaxWord);
         config.address = xcp.value("address", std::string());
@@ -76,8 +89,8 @@ XcpConfig readXcp(const Json& xcp, bool haveEvents) {
     config.timeouts = readTimeouts(xcp);
     config.maxCto = readBounded(xcp, "maxCto", 255, kMaxByte);
     config.maxDto = readBounded(xcp, "maxDto", 1024, kMaxWord);
-    config.timestampSize = xcp.value("timestampSize", std::uint32_t{4});
-    if (haveEvents) config.maxOdtEntrySize = xcp.value("maxOdtEntrySize", std::uint32_t{7});
+    config.timestampSize = jsonIntegerOr(xcp, "timestampSize", std::uint32_t{4});
+    if (haveEvents) config.maxOdtEntrySize = jsonIntegerOr(xcp, "maxOdtEntrySize", std::uint32_t{7});
     config.transport = xcp.value("transport", std::string("udp"));
     readTransport(xcp, config);
     return config;
@@ -156,7 +169,7 @@ EventCycle eventCycle(const DaqEvent& event) {
     if (c <= 25599) return {c / 100, 8};
     // Longer cycles go in seconds (time unit 9) while they fit the byte.
     if (c / 1000 <= kMaxByte) return {c / 1000, 9};
-    outOfRange("cycleMs of event '" + event.name + "'", c, 255999);
+    outOfRange("cycleMs of event '" + event.name + "'", c, kMaxCycleMs);
 }
 
 void writeIfDataXcp(std::string& out, const Json& xcp, const std::vector<DaqEvent>& events,

@@ -3,6 +3,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "tool/json_number.h"
+
 namespace vk::tool {
 namespace {
 
@@ -53,7 +55,11 @@ std::vector<DaqEvent> readEvents(const Json& xcp) {
     for (const Json& element : xcp.value("events", Json::array())) {
         DaqEvent event;
         event.name = element.at("name").get<std::string>();
-        event.cycleMs = element.value("cycleMs", std::uint32_t{0});
+        // The element is an object here: at() refuses anything else.
+        const auto cycle = element.find("cycleMs");
+        if (cycle != element.end())
+            event.cycleMs =
+                jsonInteger<std::uint32_t>(*cycle, "cycleMs of event '" + event.name + "'", {0, kMaxCycleMs});
         events.push_back(std::move(event));
     }
     return events;
@@ -84,7 +90,7 @@ VariableList readVariableList(std::string_view text, const std::string& defaultM
     list.moduleName = list.root.value("module", defaultModuleName);
     list.xcp = list.root.value("xcp", Json::object());
     list.defaults = list.root.value("defaults", Json::object());
-    list.maxArrayElements = list.defaults.value("maxArrayElements", std::uint64_t{64});
+    list.maxArrayElements = jsonIntegerOr(list.defaults, "maxArrayElements", std::uint64_t{64});
     list.events = readEvents(list.xcp);
     list.defaultEvent = eventIndexFromJson(memberOrNull(list.defaults, "event"), list.events, 0);
     list.variables = readVariables(list.root);
@@ -108,9 +114,9 @@ std::uint16_t eventIndexFromJson(const Json& value, const std::vector<DaqEvent>&
     return fallback;
 }
 
-std::uint32_t jsonToUnsigned(const Json& value) {
+std::uint32_t jsonToUnsigned(const Json& value, const std::string& what) {
     if (value.is_string()) return stoul32(value.get_ref<const std::string&>());
-    return value.get<std::uint32_t>();
+    return jsonInteger<std::uint32_t>(value, what);
 }
 
 }  // namespace vk::tool

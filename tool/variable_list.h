@@ -21,6 +21,9 @@ struct DaqEvent {
     std::uint32_t cycleMs = 0;
 };
 
+// The longest cycle an event can declare: 255 in units of a second.
+constexpr std::uint32_t kMaxCycleMs = 255999;
+
 // One entry of "variables": its pattern and the whole entry object.
 struct VariableSpec {
     std::string pattern;
@@ -50,8 +53,9 @@ std::uint16_t eventIndexFromJson(const Json& value, const std::vector<DaqEvent>&
 
 // A CAN identifier: a string read like std::stoul with base 0 in 32 bits
 // (throws "stoul" without digits or beyond 4294967295), any other value by
-// the JSON library's conversion.
-std::uint32_t jsonToUnsigned(const Json& value);
+// the JSON library's conversion; a floating-point number beyond 32 bits is
+// refused as "WHAT VALUE is out of range 0 to 4294967295".
+std::uint32_t jsonToUnsigned(const Json& value, const std::string& what = "CAN identifier");
 
 // The member key of an object, or null when it has none.
 Json memberOrNull(const Json& object, const char* key);

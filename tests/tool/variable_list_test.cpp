@@ -1,11 +1,16 @@
 // Reading the JSON variable list: syntax, the list rule, defaults, the order
 // in which keys are read (which decides the error reported), event
-// references, CAN identifiers, and the refusal of values that do not fit.
+// references, CAN identifiers, and the refusal of values that do not fit,
+// floating-point numbers beyond their integer type included.
 #include "tool/variable_list.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "generate_test_support.h"
+#include "tool/json_number.h"
 
 namespace vk::tool {
 namespace {
@@ -164,6 +169,92 @@ TEST(XcpKeys, ValuesThatDoNotFitTheirFieldAreRefused) {
         error(R"({"maxCto": 255, "maxDto": 65535, "port": 65535, "timeoutsMs": [0, 0, 0, 0, 0, 0, 65535]})"),
         "(generated)");
     EXPECT_EQ(error(R"({"transport": "serial", "port": 70000})"), "(generated)");
+}
+
+// Floating-point numbers whose integer part the target type cannot hold
+// would be an undefined cast in the JSON library.
+TEST(XcpKeys, FloatsBeyondTheirIntegerTypeAreRefused) {
+    const auto error = [](const std::string& xcp) {
+        return generateError(kNoVariables, R"({"xcp": )" + xcp + R"(, "variables": []})");
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"timeoutsMs": [1e115]})", "timeoutsMs 1e+115 is out of range 0 to 65535"},
+        {R"({"timeoutsMs": [1, 2, 3, 4, 5, 6, -2147483649.0]})",
+         "timeoutsMs -2147483649.0 is out of range 0 to 65535"},
+        {R"({"maxCto": 1e115})", "maxCto 1e+115 is out of range 0 to 255"},
+        {R"({"maxDto": -2.5})", "maxDto -2.5 is out of range 0 to 65535"},
+        {R"({"timestampSize": 4294967296.0})", "timestampSize 4294967296.0 is out of range 0 to 4294967295"},
+        {R"({"events": [{"name": "e"}], "maxOdtEntrySize": 1e10})",
+         "maxOdtEntrySize 10000000000.0 is out of range 0 to 4294967295"},
+        {R"({"events": [{"name": "e", "cycleMs": 1e20}]})",
+         "cycleMs of event 'e' 1e+20 is out of range 0 to 255999"},
+        {R"({"port": -1e10})", "port -10000000000.0 is out of range 0 to 65535"},
+        {R"({"transport": "serial", "baudrate": 1e15})", "baudrate 1e+15 is out of range 0 to 4294967295"},
+        {R"({"transport": "can", "cmdId": 1e30, "resId": 1})", "cmdId 1e+30 is out of range 0 to 4294967295"},
+        {R"({"transport": "can", "cmdId": 1, "resId": -1.5})", "resId -1.5 is out of range 0 to 4294967295"},
+        {R"({"transport": "can", "cmdId": 1, "resId": 1, "bitrate": 5e9})",
+         "bitrate 5000000000.0 is out of range 0 to 4294967295"},
+    };
+    for (const auto& [xcp, message] : cases) EXPECT_EQ(error(xcp), "variable list: " + message) << xcp;
+    // Elements convert in order, so an earlier type error still wins.
+    EXPECT_EQ(error(R"({"timeoutsMs": ["x", 1e115]})"),
+              "variable list: [json.exception.type_error.302] type must be number, but is string");
+    const auto arrayLimit = [](const std::string& limit) {
+        return generateError(kNoVariables,
+                             R"({"defaults": {"maxArrayElements": )" + limit + R"(}, "variables": []})");
+    };
+    EXPECT_EQ(arrayLimit("1e30"),
+              "variable list: maxArrayElements 1e+30 is out of range 0 to 18446744073709551615");
+    // 2^64 itself is the first double beyond 64 bits.
+    EXPECT_EQ(
+        arrayLimit("18446744073709551616.0"),
+        "variable list: maxArrayElements 1.8446744073709552e+19 is out of range 0 to 18446744073709551615");
+    // The parser admits no NaN or infinity, but a value built in code can.
+    const auto thrown = [](auto convert) -> std::string {
+        try {
+            convert();
+        } catch (const std::runtime_error& e) {
+            return e.what();
+        }
+        return "(no exception)";
+    };
+    EXPECT_EQ(thrown([] { jsonToUnsigned(Json(std::nan(""))); }),
+              "CAN identifier nan is out of range 0 to 4294967295");
+    EXPECT_EQ(thrown([] { jsonInteger<std::int32_t>(Json(-std::numeric_limits<double>::infinity()), "x"); }),
+              "x -inf is out of range -2147483648 to 2147483647");
+}
+
+TEST(XcpKeys, FractionsWithinTheTypeStillTruncate) {
+    const std::string text = generateOk(kNoVariables, R"({"xcp": {
+        "timeoutsMs": [1.9, 0.5, -0.5, 65535.99, 4294967297, 6, 7], "maxDto": -0.5, "port": 5555.9,
+        "events": [{"name": "e", "cycleMs": 10.9}], "maxOdtEntrySize": 8.5}, "variables": []})")
+                                 .text;
+    // An integer beyond 32 bits keeps its low bits, as before.
+    EXPECT_NE(text.find("        0x0101 1 0 0 65535 1 6 7 0xFF 0x0000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" 8 OVERLOAD_INDICATION_PID\n"), std::string::npos);
+    EXPECT_NE(text.find(" DAQ 1 10 6 0 /end EVENT\n"), std::string::npos);
+    EXPECT_NE(text.find("        0x0100 5555\n"), std::string::npos);
+    const std::string can =
+        generateOk(
+            kNoVariables,
+            R"({"xcp": {"transport": "can", "cmdId": 2032.7, "resId": 4294967295.9}, "variables": []})")
+            .text;
+    EXPECT_NE(can.find("CAN_ID_MASTER 0x07F0\n        CAN_ID_SLAVE 0xFFFFFFFF\n"), std::string::npos) << can;
+    EXPECT_EQ(readVariableList(R"({"defaults": {"maxArrayElements": 2.9}, "variables": []})", "fw")
+                  .maxArrayElements,
+              2u);
+    EXPECT_EQ(readVariableList(
+                  R"({"defaults": {"maxArrayElements": 18446744073709549568.0}, "variables": []})", "fw")
+                  .maxArrayElements,
+              18446744073709549568u);
+    // Truncated values beyond the field meet the field's own check.
+    EXPECT_EQ(generateError(kNoVariables, R"({"xcp": {"maxCto": 300.5}, "variables": []})"),
+              "variable list: maxCto 300 is out of range 0 to 255");
+    EXPECT_EQ(generateError(kNoVariables,
+                            R"({"xcp": {"timeoutsMs": [1, 2, 3, 4, 5, 6, 2147483647.5]}, "variables": []})"),
+              "variable list: timeoutsMs 2147483647 is out of range 0 to 65535");
+    EXPECT_EQ(generateError(kNoVariables, R"({"xcp": {"maxDto": -1}, "variables": []})"),
+              "variable list: maxDto 4294967295 is out of range 0 to 65535");
 }
 
 }  // namespace
