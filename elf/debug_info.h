@@ -68,6 +68,17 @@ struct DebugInfo {
     std::uint64_t addressSize = 4;        // of the last unit header read
 };
 
+// Names are copied into the result (of types, members, enumerators and
+// globals) up to a total of kDwarfNameBudgetBase + kDwarfNameBudgetFactor *
+// (the bytes of .debug_info, .debug_str and .debug_line_str); later names
+// read as empty, and a variable whose name reads as empty is not collected.
+// The units' names, which GlobalVariable::unitName repeats for every global,
+// have a budget of the same size of their own, so they never cost a variable
+// its name. So entries that all name one long string cannot make a small
+// file allocate gigabytes.
+inline constexpr std::uint64_t kDwarfNameBudgetBase = std::uint64_t{16} << 20;
+inline constexpr std::uint64_t kDwarfNameBudgetFactor = 8;
+
 // Reads the file's DWARF debug information. NotFound when .debug_info or
 // .debug_abbrev is missing or empty; InvalidArgument "DWARF: ..." when the
 // debug data is malformed.

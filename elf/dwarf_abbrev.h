@@ -1,12 +1,13 @@
 // A unit's abbreviation table from .debug_abbrev: for each abbreviation code
 // the DIE's tag, whether it has children, and its attribute specifications.
-// Specifications sit in one flat vector; codes up to a bound index directly.
+// Specifications sit in one flat vector; the codes are indexed by a dense
+// array when they are about as many as the declarations, else by a sorted list.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "elf/dwarf_cursor.h"
@@ -19,25 +20,36 @@ struct AttrSpec {
     std::int64_t implicitConst = 0;  // DW_FORM_implicit_const only
 };
 
+// The parameters of the units a table is read for: the forms' sizes and
+// which specifications occupy no bytes depend on them.
+struct AbbrevUnitShape {
+    std::uint8_t addressSize = 0;
+    std::uint16_t version = 0;
+    std::uint8_t offsetSize = 4;
+};
+
 struct Abbrev {
+    static constexpr std::uint32_t kVariableSize = 0xffffffffu;
+
     std::uint64_t tag = 0;
     bool hasChildren = false;
-    std::size_t specBegin = 0;  // into AbbrevTable::specs
+    std::uint32_t fixedSize = kVariableSize;  // bytes of all values, when no form varies in size
+    std::size_t specBegin = 0;                // into AbbrevTable::specs
     std::size_t specCount = 0;
 };
 
 class AbbrevTable {
 public:
     // Reads the table at `offset`; a later declaration of a code replaces an
-    // earlier one. Throws ParseError "DWARF data truncated".
+    // earlier one. Returns the bytes read. Throws ParseError "DWARF data truncated".
     //
     // Specifications that occupy no bytes in .debug_info (flag_present,
     // implicit_const, addresses of size 0) are dropped unless `kept` wants
     // their attribute and no earlier one of the same code in the declaration
     // has already given it; so the DIE walk's work stays bounded by the bytes
     // it reads, however many such specifications a declaration lists.
-    void read(const std::uint8_t* data, std::uint64_t size, bool littleEndian, std::uint64_t offset,
-              std::uint8_t addressSize, std::uint16_t version, bool (*kept)(std::uint64_t attr));
+    std::uint64_t read(const std::uint8_t* data, std::uint64_t size, bool littleEndian, std::uint64_t offset,
+                       const AbbrevUnitShape& shape, bool (*kept)(std::uint64_t attr));
 
     const Abbrev* find(std::uint64_t code) const;
     std::span<const AttrSpec> specsOf(const Abbrev& a) const {
@@ -45,14 +57,14 @@ public:
     }
 
 private:
-    static constexpr std::uint64_t kDenseCodes = 1u << 16;
     static constexpr std::uint32_t kAbsent = 0xffffffffu;
+
+    void index(const std::vector<std::uint64_t>& codes);
 
     std::vector<AttrSpec> specs_;
     std::vector<Abbrev> abbrevs_;
-    std::vector<std::uint32_t> dense_;  // code -> index into abbrevs_
-    std::map<std::uint64_t, std::size_t> sparse_;
-    std::vector<std::uint64_t> zeroSized_;  // kept zero-size attributes of one declaration
+    std::vector<std::uint32_t> dense_;                             // code -> index into abbrevs_
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted_;  // by code, when not dense
 };
 
 }  // namespace vk::elf

@@ -10,6 +10,9 @@ namespace vk::elf {
 namespace {
 
 constexpr std::uint64_t SHF_ALLOC = 0x2;
+// Type entries (128 bytes each) and addresses reserved at most ahead: beyond
+// it the tables grow as they do.
+constexpr std::size_t kTypeReserveLimit = std::size_t{1} << 23;
 
 // The address ranges of the image's allocated sections, sorted and merged.
 // A linker that discards a variable's section (--gc-sections) leaves its
@@ -77,10 +80,9 @@ private:
 
 }  // namespace
 
-// True when the DIE's location is exactly one operation giving an address.
+// True when the location is exactly one operation giving an address.
 // An operand cut short by the block's end fails with "DWARF data truncated".
-bool DwarfReader::locationAddress(std::uint32_t die, std::uint64_t& address) const {
-    const Attr a = attr(die, at::location);
+bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_t& address) const {
     if (a.attrClass != AttrClass::Block || a.size == 0) return false;
     const Unit& unit = unitOf(die);
     Cursor c{info.data() + a.value, a.size, elf.littleEndian, 0};
@@ -106,23 +108,30 @@ void DwarfReader::collectGlobals() {
     const AllocatedRanges allocated(elf);
     ObjectsAtZero atZero(elf);
     std::unordered_set<std::uint64_t> taken;
+    taken.reserve(std::min(globalScopeVariables, kTypeReserveLimit));
+    // Entries are reserved up to the type DIEs' count: the table then never
+    // moves while it grows, and pages it does not reach cost no memory.
+    result.types.reserve(std::min(typeDies, kTypeReserveLimit));
     for (std::uint32_t i = 0; i < dies.size(); ++i) {
         const Die& d = dies[i];
-        if (d.tag != 0x34 || attr(i, at::declaration) || !(d.flags & kInGlobalScope)) continue;
+        if (d.tag != 0x34 || !(d.flags & kInGlobalScope)) continue;
+        const DieAttrs attrs = attrsOf(i);
+        if (attrs.get(at::declaration)) continue;
         std::uint64_t address = 0;
-        if (!locationAddress(i, address) || !allocated.contains(address)) continue;
+        if (!locationAddress(i, attrs.get(at::location), address) || !allocated.contains(address)) continue;
         GlobalVariable g;
-        g.name = dieName(i);
+        g.name = dieName(i, attrs);
         if (g.name.empty() || (address == 0 && !atZero.holds(g.name))) continue;
 
-        const std::uint32_t declaration = attrRef(i, at::specification);
-        std::uint32_t typeDie = attrRef(i, at::type);
-        if (typeDie == kNoDie && declaration != kNoDie) typeDie = attrRef(declaration, at::type);
+        const std::uint32_t declaration = refTarget(attrs.get(at::specification));
+        const DieAttrs declared = declaration != kNoDie ? attrsOf(declaration) : DieAttrs{};
+        std::uint32_t typeDie = refTarget(attrs.get(at::type));
+        if (typeDie == kNoDie && declaration != kNoDie) typeDie = refTarget(declared.get(at::type));
         g.typeIndex = buildType(typeDie);
-        g.external = attr(i, at::external) || (declaration != kNoDie && attr(declaration, at::external));
-        g.unitName = unitOf(i).name;
+        g.external = attrs.get(at::external) || (declaration != kNoDie && declared.get(at::external));
         g.address = address;
         if (!taken.insert(address).second) continue;
+        g.unitName = copyUnitName(unitOf(i).name);
         result.globals.push_back(std::move(g));
     }
 }

@@ -13,24 +13,29 @@ constexpr int kMaxNameLinks = 64;
 
 }  // namespace
 
-Attr DwarfReader::attr(std::uint32_t die, std::uint8_t code) const {
-    const Die& d = dies[die];
-    for (std::uint32_t i = d.attrBegin, end = d.attrBegin + d.attrCount; i < end; ++i) {
-        const Attribute& a = attrs[i];
-        if (a.code() != code) continue;
-        Attr out;
-        out.attrClass = a.attrClass();
-        out.size = a.blockSize();
-        if (a.wide())
-            out.value = wide[a.low];
-        else if (a.signExtended())
-            out.value =
-                static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(a.low)));
-        else
-            out.value = a.low;
-        return out;
+DieAttrs DwarfReader::attrsOf(std::uint32_t die) const {
+    DieAttrs out;
+    const std::size_t u = unitIndexOf(die);
+    const Unit& unit = units[u];
+    const std::uint64_t unitOffset = unitStart[u];
+    // The walk has read these bytes with this table already: the decode
+    // below meets the same values and cannot fail.
+    Cursor c{info.data(), info.size(), elf.littleEndian, unitOffset + dies[die].unitOffset};
+    const AbbrevTable& table = abbrevTables[unitAbbrevs[u]];
+    const Abbrev* a = table.find(c.readUleb());
+    if (a == nullptr) return out;
+    for (const AttrSpec& spec : table.specsOf(*a)) {
+        const AttrValue v = readAttributeValue(c, spec.form, unit, unitOffset, spec.implicitConst);
+        if (v.attrClass == AttrClass::None || !isKept(spec.attr)) continue;
+        std::uint64_t value = v.value;
+        std::uint64_t size = 0;
+        if (v.attrClass == AttrClass::Block || v.attrClass == AttrClass::String) {
+            value = static_cast<std::uint64_t>(v.block - info.data());
+            if (v.attrClass == AttrClass::Block) size = v.blockSize;
+        }
+        out.offer(kKeptSlots[spec.attr], v.attrClass, value, size);
     }
-    return Attr{};
+    return out;
 }
 
 std::uint32_t DwarfReader::findDie(std::uint64_t offset) const {
@@ -52,13 +57,17 @@ std::uint32_t DwarfReader::findDie(std::uint64_t offset) const {
     return low < end && dies[low].unitOffset == relative ? static_cast<std::uint32_t>(low) : kNoDie;
 }
 
-const Unit& DwarfReader::unitOf(std::uint32_t die) const {
+std::size_t DwarfReader::unitIndexOf(std::uint32_t die) const {
+    const std::size_t last = lastUnit_;
+    if (last < units.size() && unitFirstDie[last] <= die &&
+        (last + 1 == units.size() || die < unitFirstDie[last + 1]))
+        return last;
     const auto it = std::upper_bound(unitFirstDie.begin(), unitFirstDie.end(), die);
-    return units[static_cast<std::size_t>(it - unitFirstDie.begin()) - 1];
+    lastUnit_ = static_cast<std::size_t>(it - unitFirstDie.begin()) - 1;
+    return lastUnit_;
 }
 
-std::uint32_t DwarfReader::attrRef(std::uint32_t die, std::uint8_t code) const {
-    const Attr a = attr(die, code);
+std::uint32_t DwarfReader::refTarget(const Attr& a) const {
     if (a.attrClass != AttrClass::Reference) return kNoDie;
     return findDie(a.value);
 }
@@ -99,21 +108,38 @@ std::string_view DwarfReader::attrString(const Unit& unit, const Attr& a) const 
     }
 }
 
-std::string_view DwarfReader::directName(std::uint32_t die) const {
-    const Attr a = attr(die, at::name);
+std::string_view DwarfReader::directName(std::uint32_t die, const DieAttrs& attrs) const {
+    const Attr a = attrs.get(at::name);
     return a ? attrString(unitOf(die), a) : std::string_view{};
 }
 
-std::string DwarfReader::dieName(std::uint32_t die) const {
+std::string DwarfReader::dieName(std::uint32_t die) {
+    return dieName(die, attrsOf(die));
+}
+
+std::string DwarfReader::dieName(std::uint32_t die, const DieAttrs& attrs) {
+    DieAttrs linked;
+    const DieAttrs* current = &attrs;
     for (int link = 0; link <= kMaxNameLinks; ++link) {
-        const std::string_view name = directName(die);
-        if (!name.empty()) return std::string(name);
-        std::uint32_t next = attrRef(die, at::specification);
-        if (next == kNoDie) next = attrRef(die, at::abstractOrigin);
+        const std::string_view name = directName(die, *current);
+        if (!name.empty()) return copyName(name);
+        std::uint32_t next = refTarget(current->get(at::specification));
+        if (next == kNoDie) next = refTarget(current->get(at::abstractOrigin));
         if (next == kNoDie) return {};
         die = next;
+        linked = attrsOf(die);
+        current = &linked;
     }
     return {};
+}
+
+std::string DwarfReader::copyWithin(std::string_view name, std::uint64_t& bytesLeft) {
+    if (name.size() > bytesLeft) {
+        bytesLeft = 0;
+        return {};
+    }
+    bytesLeft -= name.size();
+    return std::string(name);
 }
 
 DebugInfo DwarfReader::takeResult() {

@@ -5,15 +5,21 @@
 // The DIE table is built for files with millions of DIEs: a DIE is 16 bytes
 // with no heap allocation of its own, children are the index range up to
 // subtreeEnd, parents are known only while the DIEs are read (their one use,
-// the scope of a variable, is kept as a flag), and only the attributes that
-// the type and variable rules read are kept (the first of each code), 8 bytes
-// each.
+// the scope of a variable, is kept as a flag), and the type index built for
+// a DIE sits in the DIE itself. Attribute values are not stored (they would
+// cost more than the DIE table): the DIEs that the type and variable rules
+// look at are decoded again from the file's bytes when asked for, with the
+// abbreviation table their unit was read with, so they give exactly the
+// values of the walk.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <tuple>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -35,27 +41,46 @@ inline constexpr std::uint8_t location = 0x02, name = 0x03, byteSize = 0x0b, bit
                               strOffsetsBase = 0x72, addrBase = 0x73;
 }
 
-// A kept attribute, packed into 8 bytes. Values that do not fit 32 bits
-// (sign-extended ones aside) live in DwarfReader::wide; blocks and inline
-// strings are offsets into .debug_info.
-struct Attribute {
-    std::uint32_t low = 0;
-    std::uint32_t meta = 0;  // class 4 bits, code 7, wide 1, sign-extended 1, block size 19
+// Slot of each DW_AT code that later stages read, kNotKept for the others.
+inline constexpr std::uint8_t kNotKept = 0xff;
+inline constexpr std::size_t kKeptCodes = 19;
+constexpr std::array<std::uint8_t, 128> makeKeptSlots() {
+    std::array<std::uint8_t, 128> slots{};
+    for (auto& s : slots) s = kNotKept;
+    const std::uint8_t codes[kKeptCodes] = {at::location,
+                                            at::name,
+                                            at::byteSize,
+                                            at::bitOffset,
+                                            at::bitSize,
+                                            at::constValue,
+                                            at::lowerBound,
+                                            at::upperBound,
+                                            at::abstractOrigin,
+                                            at::count,
+                                            at::dataMemberLocation,
+                                            at::declaration,
+                                            at::encoding,
+                                            at::external,
+                                            at::specification,
+                                            at::type,
+                                            at::dataBitOffset,
+                                            at::strOffsetsBase,
+                                            at::addrBase};
+    for (std::uint8_t i = 0; i < kKeptCodes; ++i) slots[codes[i]] = i;
+    return slots;
+}
+inline constexpr std::array<std::uint8_t, 128> kKeptSlots = makeKeptSlots();
 
-    static constexpr std::uint32_t kMaxBlock = (1u << 19) - 1;
-    AttrClass attrClass() const { return static_cast<AttrClass>(meta & 0xf); }
-    std::uint8_t code() const { return static_cast<std::uint8_t>((meta >> 4) & 0x7f); }
-    bool wide() const { return (meta >> 11) & 1; }
-    bool signExtended() const { return (meta >> 12) & 1; }
-    std::uint32_t blockSize() const { return meta >> 13; }
-};
+inline bool isKept(std::uint64_t attr) {
+    return attr < kKeptSlots.size() && kKeptSlots[attr] != kNotKept;
+}
 
 // An attribute as the type and variable rules read it; converts to false
 // when the DIE has no attribute of the code asked for.
 struct Attr {
     AttrClass attrClass = AttrClass::None;
     std::uint64_t value = 0;  // for Block and String the offset in .debug_info
-    std::uint32_t size = 0;   // bytes of a Block (longer blocks are cut; no rule reads that far)
+    std::uint64_t size = 0;   // bytes of a Block
 
     explicit operator bool() const { return attrClass != AttrClass::None; }
     bool isConstant() const { return attrClass == AttrClass::Unsigned || attrClass == AttrClass::Signed; }
@@ -65,13 +90,42 @@ struct Attr {
     }
 };
 
+// The attributes of one DIE that later stages read: for each kept code the
+// first value of a class other than None, in the order of the specifications.
+// Slots are written only when offered: a DIE has a few of the 19 codes, and
+// this is made for every DIE a rule looks at.
+class DieAttrs {
+public:
+    Attr get(std::uint8_t code) const {
+        const std::uint8_t slot = code < kKeptSlots.size() ? kKeptSlots[code] : kNotKept;
+        if (slot == kNotKept || !(present_ & (1u << slot))) return Attr{};
+        const Slot& s = slots_[slot];
+        return Attr{s.attrClass, s.value, s.size};
+    }
+    // Sets the slot unless an earlier attribute of the code has.
+    void offer(std::uint8_t slot, AttrClass attrClass, std::uint64_t value, std::uint64_t size) {
+        if (present_ & (1u << slot)) return;
+        present_ |= 1u << slot;
+        slots_[slot] = Slot{attrClass, value, size};
+    }
+
+private:
+    struct Slot {
+        AttrClass attrClass;
+        std::uint64_t value;
+        std::uint64_t size;
+    };
+    std::uint32_t present_ = 0;
+    std::array<Slot, kKeptCodes> slots_;
+};
+
 struct Die {
     std::uint32_t unitOffset = 0;  // from the unit's first header byte; ascending within a unit
-    std::uint32_t attrBegin = 0;
     std::uint32_t subtreeEnd = 0;  // one past the last descendant
+    std::int32_t type = -1;        // the type index built for it, -1 until buildType has
     std::uint16_t tag = 0;         // codes above 0xffff are stored as 0xffff
     std::uint8_t flags = 0;
-    std::uint8_t attrCount = 0;
+    std::uint8_t reserved = 0;
 };
 
 inline constexpr std::uint8_t kInGlobalScope = 1;  // every ancestor is a unit, namespace or class
@@ -86,19 +140,28 @@ public:
     void collectGlobals();
     // Type index built for a DIE (kNoDie gives -1); each DIE is built once.
     std::int32_t buildType(std::uint32_t die);
-    std::string dieName(std::uint32_t die) const;
-    // The DIE that the first attribute `code` refers to, or kNoDie.
-    std::uint32_t attrRef(std::uint32_t die, std::uint8_t code) const;
+    std::string dieName(std::uint32_t die);
+    // The same, starting from the DIE's attributes already decoded.
+    std::string dieName(std::uint32_t die, const DieAttrs& attrs);
+    // The DIE that the attribute refers to, or kNoDie.
+    std::uint32_t refTarget(const Attr& a) const;
+    std::uint32_t attrRef(std::uint32_t die, std::uint8_t code) const { return refTarget(attr(die, code)); }
 
-    Attr attr(std::uint32_t die, std::uint8_t code) const;
+    DieAttrs attrsOf(std::uint32_t die) const;
+    Attr attr(std::uint32_t die, std::uint8_t code) const { return attrsOf(die).get(code); }
     // The DIE that starts at an offset in .debug_info, or kNoDie: a binary
     // search over the unit starts, then over the unit's ascending DIE offsets.
     std::uint32_t findDie(std::uint64_t offset) const;
-    const Unit& unitOf(std::uint32_t die) const;
-    std::string_view directName(std::uint32_t die) const;
+    std::size_t unitIndexOf(std::uint32_t die) const;
+    const Unit& unitOf(std::uint32_t die) const { return units[unitIndexOf(die)]; }
+    std::string_view directName(std::uint32_t die, const DieAttrs& attrs) const;
     std::string_view stringAt(ByteView section, std::uint64_t offset) const;
     // Offset in .debug_str of string-offsets entry `index`; false when it does not fit.
     bool strOffset(const Unit& unit, std::uint64_t index, std::uint64_t& offset) const;
+    // A name copied into the result, within the budgets that debug_info.h
+    // documents: that of the units' names, or that of all other names.
+    std::string copyName(std::string_view name) { return copyWithin(name, nameBytesLeft_); }
+    std::string copyUnitName(std::string_view name) { return copyWithin(name, unitNameBytesLeft_); }
 
     DebugInfo takeResult();
 
@@ -107,23 +170,29 @@ public:
     std::vector<Unit> units;
     std::vector<std::uint32_t> unitFirstDie;  // parallel to units
     std::vector<std::uint64_t> unitStart;     // offset of each unit's header in .debug_info
+    std::vector<std::uint32_t> unitAbbrevs;   // index of each unit's table in abbrevTables
+    std::deque<AbbrevTable> abbrevTables;     // every table read, each once
     ChunkedVector<Die> dies;
-    ChunkedVector<Attribute> attrs;
-    ChunkedVector<std::uint64_t> wide;
-    std::unordered_map<std::uint32_t, std::int32_t> typeByDie;
+    std::size_t typeDies = 0;              // DIEs whose tag makes a type entry: bounds the type table
+    std::size_t globalScopeVariables = 0;  // variable DIEs in global scope: bounds the globals
     DebugInfo result;
 
 private:
     void readUnit(Cursor& c);
     void readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitOffset);
-    void loadAbbrevTable(std::uint64_t offset, const Unit& unit);
+    std::uint32_t loadAbbrevTable(std::uint64_t offset, const Unit& unit);
     std::string_view attrString(const Unit& unit, const Attr& a) const;
-    void keep(const AttrValue& v, std::uint8_t code);
-    bool locationAddress(std::uint32_t die, std::uint64_t& address) const;
+    static std::string copyWithin(std::string_view name, std::uint64_t& bytesLeft);
+    bool locationAddress(std::uint32_t die, const Attr& location, std::uint64_t& address) const;
 
-    AbbrevTable abbrevTable_;
-    std::uint64_t abbrevKey_[3] = {~0ull, 0, 0};  // offset, address size, version of abbrevTable_
-    std::vector<std::uint32_t> open_;             // DIE walk: open parents
+    using AbbrevKey =
+        std::tuple<std::uint64_t, std::uint8_t, bool, bool>;  // offset, address size, v2, 64-bit
+    std::map<AbbrevKey, std::uint32_t> abbrevIndex_;
+    std::uint64_t abbrevBytesLeft_ = 0;  // of .debug_abbrev still to be read, overlaps counted again
+    std::uint64_t nameBytesLeft_ = 0;
+    std::uint64_t unitNameBytesLeft_ = 0;
+    mutable std::size_t lastUnit_ = 0;  // unitIndexOf: most lookups stay in one unit
+    std::vector<std::uint32_t> open_;   // DIE walk: open parents
 };
 
 }  // namespace vk::elf

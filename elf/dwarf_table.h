@@ -1,6 +1,6 @@
-// A growable array stored in fixed-size chunks. The DIE and attribute tables
-// of a large file hold tens of millions of entries; chunks let them grow
-// without the copy (and the doubled peak memory) of a vector reallocation.
+// A growable array stored in fixed-size chunks. The DIE table of a large file
+// holds tens of millions of entries; chunks let it grow without the copy (and
+// the doubled peak memory) of a vector reallocation.
 #pragma once
 
 #include <cstddef>

@@ -123,21 +123,29 @@ void placeBitField(Member& m, std::uint64_t storage, const Attr& dataBitOffset, 
 
 }  // namespace
 
+// The attributes that place a member, kept while its type is built.
+struct MemberPlace {
+    Attr location, bitSize, byteSize, dataBitOffset, bitOffset;
+};
+
 // One type under construction: its values are built aside and stored into
 // the reserved entry when the frame finishes.
 struct TypeFrame {
     std::uint32_t die = kNoDie;
     std::int32_t index = -1;
+    std::uint32_t targetDie = kNoDie;
     TypeInfo info;
     int phase = 0;  // 0: target next, 1: members
     std::uint32_t child = kNoDie;
     bool memberPending = false;  // `member` waits for its type to be built
     Member member;
+    MemberPlace place;  // of `member`, read with its other attributes
 };
 
 class TypeBuilder {
 public:
-    explicit TypeBuilder(DwarfReader& r) : r_(r) {}
+    // Most type graphs are shallow; one allocation serves them.
+    explicit TypeBuilder(DwarfReader& r) : r_(r) { stack_.reserve(8); }
 
     std::int32_t build(std::uint32_t die) {
         bool fresh = false;
@@ -147,7 +155,7 @@ public:
         while (!stack_.empty()) {
             const std::uint32_t next = advance(stack_.back());
             if (next != kNoDie) {
-                stack_.push_back(start(next, r_.typeByDie.at(next)));
+                stack_.push_back(start(next, r_.dies[next].type));
             } else {
                 finish(stack_.back());
                 stack_.pop_back();
@@ -157,15 +165,16 @@ public:
     }
 
 private:
+    // typeByDie: the index sits in the DIE itself.
     std::int32_t reserve(std::uint32_t die, bool& fresh) {
         fresh = false;
         if (die == kNoDie) return -1;
-        const auto [it, inserted] =
-            r_.typeByDie.try_emplace(die, static_cast<std::int32_t>(r_.result.types.size()));
-        if (!inserted) return it->second;
+        Die& d = r_.dies[die];
+        if (d.type >= 0) return d.type;
+        d.type = static_cast<std::int32_t>(r_.result.types.size());
         r_.result.types.emplace_back();
         fresh = true;
-        return it->second;
+        return d.type;
     }
 
     TypeFrame start(std::uint32_t die, std::int32_t index) {
@@ -173,14 +182,16 @@ private:
         f.die = die;
         f.index = index;
         f.child = die + 1;
+        const DieAttrs attrs = r_.attrsOf(die);
         f.info.kind = kindOf(r_.dies[die].tag);
-        f.info.name = r_.dieName(die);
-        f.info.byteSize = constantOr0(r_.attr(die, at::byteSize));
+        f.info.name = r_.dieName(die, attrs);
+        f.info.byteSize = constantOr0(attrs.get(at::byteSize));
         if (f.info.kind == TypeKind::Base)
-            f.info.encoding = static_cast<std::uint8_t>(constantOr0(r_.attr(die, at::encoding)));
+            f.info.encoding = static_cast<std::uint8_t>(constantOr0(attrs.get(at::encoding)));
         // The pointed-to type never enters the table through a pointer.
         if (f.info.kind == TypeKind::Pointer && f.info.byteSize == 0)
             f.info.byteSize = r_.unitOf(die).addressSize;
+        if (f.info.kind != TypeKind::Pointer) f.targetDie = r_.refTarget(attrs.get(at::type));
         if (f.info.kind == TypeKind::Struct || f.info.kind == TypeKind::Union) {
             std::size_t count = 0;  // reserved exactly: the table holds many structures
             for (std::uint32_t c = die + 1; c < r_.dies[die].subtreeEnd; c = r_.dies[c].subtreeEnd)
@@ -197,9 +208,8 @@ private:
         if (f.phase == 0) {
             f.phase = 1;
             if (f.info.kind != TypeKind::Pointer) {
-                const std::uint32_t target = r_.attrRef(f.die, at::type);
-                f.info.target = reserve(target, fresh);
-                if (fresh) return target;
+                f.info.target = reserve(f.targetDie, fresh);
+                if (fresh) return f.targetDie;
             }
         }
         if (f.info.kind != TypeKind::Struct && f.info.kind != TypeKind::Union) return kNoDie;
@@ -213,13 +223,21 @@ private:
             if (f.child >= end) return kNoDie;
             const std::uint32_t c = f.child;
             const std::uint16_t tag = r_.dies[c].tag;
-            if ((tag != 0x0d && tag != 0x1c) || r_.attr(c, at::declaration) || r_.attr(c, at::external)) {
+            if (tag != 0x0d && tag != 0x1c) {
+                f.child = r_.dies[c].subtreeEnd;
+                continue;
+            }
+            const DieAttrs attrs = r_.attrsOf(c);
+            if (attrs.get(at::declaration) || attrs.get(at::external)) {
                 f.child = r_.dies[c].subtreeEnd;
                 continue;
             }
             f.member = Member{};
-            if (tag == 0x0d) f.member.name = r_.dieName(c);
-            const std::uint32_t type = r_.attrRef(c, at::type);
+            if (tag == 0x0d) f.member.name = r_.dieName(c, attrs);
+            f.place =
+                MemberPlace{attrs.get(at::dataMemberLocation), attrs.get(at::bitSize),
+                            attrs.get(at::byteSize), attrs.get(at::dataBitOffset), attrs.get(at::bitOffset)};
+            const std::uint32_t type = r_.refTarget(attrs.get(at::type));
             f.member.type = reserve(type, fresh);
             f.memberPending = true;
             if (fresh) return type;
@@ -234,9 +252,9 @@ private:
 };
 
 void TypeBuilder::finishMember(TypeFrame& f) {
-    const std::uint32_t c = f.child;
+    const MemberPlace& place = f.place;
     Member& m = f.member;
-    if (const Attr loc = r_.attr(c, at::dataMemberLocation)) {
+    if (const Attr loc = place.location) {
         if (loc.attrClass == AttrClass::Block) {
             const std::uint8_t* bytes = r_.info.data() + loc.value;
             if (loc.size > 0 && bytes[0] == 0x23) {  // DW_OP_plus_uconst
@@ -247,15 +265,15 @@ void TypeBuilder::finishMember(TypeFrame& f) {
             m.offset = loc.number();
         }
     }
-    const Attr bits = r_.attr(c, at::bitSize);
+    const Attr bits = place.bitSize;
     if (!bits || !bits.isConstant() || bits.value == 0) {
         f.info.members.push_back(std::move(m));
         return;
     }
     m.bitSize = static_cast<std::uint16_t>(bits.value);
-    const Attr ownSize = r_.attr(c, at::byteSize);
+    const Attr ownSize = place.byteSize;
     const std::uint64_t storage = ownSize ? constantOr0(ownSize) : byteSize(r_.result.types, m.type);
-    placeBitField(m, storage, r_.attr(c, at::dataBitOffset), r_.attr(c, at::bitOffset), r_.elf.littleEndian);
+    placeBitField(m, storage, place.dataBitOffset, place.bitOffset, r_.elf.littleEndian);
     f.info.members.push_back(std::move(m));
 }
 
@@ -264,18 +282,20 @@ void TypeBuilder::finish(TypeFrame& f) {
     for (std::uint32_t c = f.die + 1; c < r_.dies[f.die].subtreeEnd; c = r_.dies[c].subtreeEnd) {
         const std::uint16_t tag = r_.dies[c].tag;
         if (t.kind == TypeKind::Array && tag == 0x21) {
+            const DieAttrs attrs = r_.attrsOf(c);
             std::uint64_t count = 0;
-            const Attr n = r_.attr(c, at::count);
-            const Attr upper = r_.attr(c, at::upperBound);
+            const Attr n = attrs.get(at::count);
+            const Attr upper = attrs.get(at::upperBound);
             if (n && n.attrClass != AttrClass::Block)
                 count = n.number();
             else if (upper && upper.isConstant())
-                count = upper.value - constantOr0(r_.attr(c, at::lowerBound)) + 1;
+                count = upper.value - constantOr0(attrs.get(at::lowerBound)) + 1;
             t.dims.push_back(count);
         } else if (t.kind == TypeKind::Enum && tag == 0x28) {
-            const Attr v = r_.attr(c, at::constValue);
-            t.enumerators.push_back(
-                Enumerator{v && v.isConstant() ? static_cast<std::int64_t>(v.value) : 0, r_.dieName(c)});
+            const DieAttrs attrs = r_.attrsOf(c);
+            const Attr v = attrs.get(at::constValue);
+            t.enumerators.push_back(Enumerator{v && v.isConstant() ? static_cast<std::int64_t>(v.value) : 0,
+                                               r_.dieName(c, attrs)});
         }
     }
     const bool sizeFromElements = t.kind == TypeKind::Array && t.byteSize == 0;

@@ -1,47 +1,10 @@
 // Unit headers and the DIE walk over .debug_info.
-#include <array>
 #include <string>
 
 #include "elf/dwarf_reader.h"
 
 namespace vk::elf {
 namespace {
-
-// Bit per kept DW_AT code (0 for codes that nothing reads), so that a DIE
-// keeps only the first attribute of each code.
-constexpr std::array<std::uint32_t, 128> makeKeepBits() {
-    std::array<std::uint32_t, 128> bits{};
-    const std::uint8_t codes[] = {at::location,
-                                  at::name,
-                                  at::byteSize,
-                                  at::bitOffset,
-                                  at::bitSize,
-                                  at::constValue,
-                                  at::lowerBound,
-                                  at::upperBound,
-                                  at::abstractOrigin,
-                                  at::count,
-                                  at::dataMemberLocation,
-                                  at::declaration,
-                                  at::encoding,
-                                  at::external,
-                                  at::specification,
-                                  at::type,
-                                  at::dataBitOffset,
-                                  at::strOffsetsBase,
-                                  at::addrBase};
-    std::uint32_t bit = 1;
-    for (std::uint8_t code : codes) {
-        bits[code] = bit;
-        bit <<= 1;
-    }
-    return bits;
-}
-constexpr std::array<std::uint32_t, 128> kKeepBits = makeKeepBits();
-
-bool isKept(std::uint64_t attr) {
-    return attr < kKeepBits.size() && kKeepBits[attr] != 0;
-}
 
 bool isUnitTag(std::uint64_t tag) {
     return tag == 0x11 || tag == 0x3c;
@@ -52,6 +15,37 @@ bool isGlobalScopeTag(std::uint16_t tag) {
     return tag == 0x02 || tag == 0x11 || tag == 0x13 || tag == 0x39 || tag == 0x3c;
 }
 
+// Tags that buildType gives a kind other than Other.
+bool isTypeTag(std::uint16_t tag) {
+    switch (tag) {
+        case 0x01:
+        case 0x02:
+        case 0x04:
+        case 0x0f:
+        case 0x10:
+        case 0x13:
+        case 0x15:
+        case 0x16:
+        case 0x17:
+        case 0x24:
+        case 0x26:
+        case 0x35:
+        case 0x37:
+        case 0x3b:
+        case 0x42:
+        case 0x47:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Tables that overlap (units whose abbreviation offsets point into one
+// another's tables) are read once per offset; this bounds the bytes read
+// over all of them, so that such a file cannot take time quadratic in its size.
+constexpr std::uint64_t kAbbrevReadFactor = 4;
+constexpr std::uint64_t kAbbrevReadBase = std::uint64_t{1} << 20;
+
 }  // namespace
 
 DwarfReader::DwarfReader(const ElfFile& file)
@@ -61,31 +55,11 @@ DwarfReader::DwarfReader(const ElfFile& file)
       str(sectionData(file, ".debug_str")),
       lineStr(sectionData(file, ".debug_line_str")),
       strOffsets(sectionData(file, ".debug_str_offsets")),
-      addr(sectionData(file, ".debug_addr")) {}
-
-void DwarfReader::keep(const AttrValue& v, std::uint8_t code) {
-    std::uint64_t value = v.value;
-    std::uint32_t size = 0;
-    if (v.attrClass == AttrClass::Block || v.attrClass == AttrClass::String) {
-        value = static_cast<std::uint64_t>(v.block - info.data());
-        if (v.attrClass == AttrClass::Block)
-            size = v.blockSize > Attribute::kMaxBlock ? Attribute::kMaxBlock
-                                                      : static_cast<std::uint32_t>(v.blockSize);
-    }
-    Attribute a;
-    a.meta = static_cast<std::uint32_t>(v.attrClass) | std::uint32_t{code} << 4 | size << 13;
-    if (value <= 0xffffffffu) {
-        a.low = static_cast<std::uint32_t>(value);
-    } else if (value >= 0xffffffff80000000u) {
-        a.low = static_cast<std::uint32_t>(value);
-        a.meta |= 1u << 12;
-    } else {
-        a.low = static_cast<std::uint32_t>(wide.size());
-        a.meta |= 1u << 11;
-        wide.push_back(value);
-    }
-    attrs.push_back(a);
-}
+      addr(sectionData(file, ".debug_addr")),
+      abbrevBytesLeft_(kAbbrevReadBase + kAbbrevReadFactor * abbrev.size()),
+      nameBytesLeft_(kDwarfNameBudgetBase +
+                     kDwarfNameBudgetFactor * (info.size() + str.size() + lineStr.size())),
+      unitNameBytesLeft_(nameBytesLeft_) {}
 
 void DwarfReader::parseUnits() {
     Cursor c{info.data(), info.size(), elf.littleEndian, 0};
@@ -121,26 +95,34 @@ void DwarfReader::readUnit(Cursor& c) {
     if (length > c.size - afterLength) throw ParseError("DWARF unit outside .debug_info");
     const std::uint64_t unitEnd = afterLength + length;
     result.addressSize = unit.addressSize;
-    loadAbbrevTable(abbrevOffset, unit);
+    const std::uint32_t table = loadAbbrevTable(abbrevOffset, unit);
     units.push_back(std::move(unit));
     unitFirstDie.push_back(static_cast<std::uint32_t>(dies.size()));
     unitStart.push_back(unitOffset);
+    unitAbbrevs.push_back(table);
     readDies(c, unitEnd, unitOffset);
     c.pos = unitEnd;
 }
 
-void DwarfReader::loadAbbrevTable(std::uint64_t offset, const Unit& unit) {
-    // Consecutive units often share one table; it reads the same each time.
-    const std::uint64_t key[3] = {offset, unit.addressSize, unit.version <= 2 ? 2u : 3u};
-    if (key[0] == abbrevKey_[0] && key[1] == abbrevKey_[1] && key[2] == abbrevKey_[2]) return;
-    abbrevKey_[0] = ~0ull;
-    abbrevTable_.read(abbrev.data(), abbrev.size(), elf.littleEndian, offset, unit.addressSize, unit.version,
-                      isKept);
-    for (int i = 0; i < 3; ++i) abbrevKey_[i] = key[i];
+std::uint32_t DwarfReader::loadAbbrevTable(std::uint64_t offset, const Unit& unit) {
+    // Units often share one table; it reads the same for the same unit shape.
+    const AbbrevKey key{offset, unit.addressSize, unit.version <= 2, unit.dwarf64};
+    const auto found = abbrevIndex_.find(key);
+    if (found != abbrevIndex_.end()) return found->second;
+    const AbbrevUnitShape shape{unit.addressSize, unit.version, static_cast<std::uint8_t>(unit.offsetSize())};
+    AbbrevTable& table = abbrevTables.emplace_back();
+    const std::uint64_t bytes =
+        table.read(abbrev.data(), abbrev.size(), elf.littleEndian, offset, shape, isKept);
+    if (bytes > abbrevBytesLeft_) throw ParseError("DWARF data too large");
+    abbrevBytesLeft_ -= bytes;
+    const auto index = static_cast<std::uint32_t>(abbrevTables.size() - 1);
+    abbrevIndex_.emplace(key, index);
+    return index;
 }
 
 void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitOffset) {
     Unit& unit = units.back();
+    const AbbrevTable& table = abbrevTables[unitAbbrevs.back()];
     std::uint32_t lastUnitDie = kNoDie;
     open_.clear();
     while (c.pos < unitEnd) {
@@ -153,41 +135,37 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
             }
             continue;
         }
-        const Abbrev* a = abbrevTable_.find(code);
+        const Abbrev* a = table.find(code);
         if (!a) throw ParseError("unknown DWARF abbreviation code");
-        if (dies.size() >= kNoDie - 1 || attrs.size() > 0xffffffffu - 128 ||
-            dieOffset - unitOffset > 0xffffffffu)
+        if (dies.size() >= kNoDie - 1 || dieOffset - unitOffset > 0xffffffffu)
             throw ParseError("DWARF data too large");
 
         const std::uint32_t parent = open_.empty() ? kNoDie : open_.back();
         Die d;
         d.unitOffset = static_cast<std::uint32_t>(dieOffset - unitOffset);
-        d.attrBegin = static_cast<std::uint32_t>(attrs.size());
         d.subtreeEnd = static_cast<std::uint32_t>(dies.size()) + 1;
         d.tag = a->tag > 0xffff ? 0xffff : static_cast<std::uint16_t>(a->tag);
         if (parent == kNoDie || (isGlobalScopeTag(dies[parent].tag) && (dies[parent].flags & kInGlobalScope)))
             d.flags |= kInGlobalScope;
-        // Locations matter only for variables that can be global.
-        const bool wantsLocation = d.tag == 0x34 && (d.flags & kInGlobalScope);
+        typeDies += isTypeTag(d.tag);
+        globalScopeVariables += d.tag == 0x34 && (d.flags & kInGlobalScope);
 
-        std::uint32_t seen = 0;
-        for (const AttrSpec& spec : abbrevTable_.specsOf(*a)) {
-            const AttrValue v = readAttributeValue(c, spec.form, unit, unitOffset, spec.implicitConst);
-            if (v.attrClass == AttrClass::None || !isKept(spec.attr)) continue;
-            const std::uint32_t bit = kKeepBits[spec.attr];
-            if ((seen & bit) || (spec.attr == at::location && !wantsLocation)) continue;
-            seen |= bit;
-            keep(v, static_cast<std::uint8_t>(spec.attr));
-            ++d.attrCount;
+        // Values are only stepped over here; attrsOf decodes them when a rule asks.
+        if (a->fixedSize != Abbrev::kVariableSize) {
+            c.skip(a->fixedSize);
+        } else {
+            for (const AttrSpec& spec : table.specsOf(*a))
+                readAttributeValue(c, spec.form, unit, unitOffset, spec.implicitConst);
         }
 
         const std::uint32_t index = static_cast<std::uint32_t>(dies.size());
         dies.push_back(d);
         if (isUnitTag(a->tag)) {
             lastUnitDie = index;
-            const Attr s = attr(index, at::strOffsetsBase);
+            const DieAttrs attrs = attrsOf(index);
+            const Attr s = attrs.get(at::strOffsetsBase);
             unit.strOffsetsBase = s.isConstant() ? s.value : 0;
-            const Attr b = attr(index, at::addrBase);
+            const Attr b = attrs.get(at::addrBase);
             unit.addrBase = b.isConstant() ? b.value : 0;
         }
         if (a->hasChildren) open_.push_back(index);
@@ -195,7 +173,7 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
     for (std::uint32_t parent : open_) dies[parent].subtreeEnd = static_cast<std::uint32_t>(dies.size());
     open_.clear();
 
-    if (lastUnitDie != kNoDie) unit.name = std::string(directName(lastUnitDie));
+    if (lastUnitDie != kNoDie) unit.name = copyUnitName(directName(lastUnitDie, attrsOf(lastUnitDie)));
 }
 
 }  // namespace vk::elf

@@ -8,24 +8,50 @@ namespace vk::elf {
 namespace {
 
 constexpr std::int32_t maxDepth = 16;
-
-// Values one expansion may visit. Real globals stay far below it; debug
-// information that claims arrays of arrays or wide structures nested 16
-// deep would otherwise make one small file expand without end.
-constexpr std::uint64_t valueBudget = std::uint64_t{1} << 24;
+constexpr int kMaxTypedefNames = 32;  // as typedefNames walks
 
 // The state of one expansion, shared by every step of it. `name` is the
 // name of the value at hand; each step appends its part and takes it off
-// again, so only leaves allocate.
+// again. Leaves go to `out` whole, or else to `visit` through `scratch`,
+// which keeps its allocation from leaf to leaf.
 struct Walk {
     const DebugInfo& debug;
     std::uint64_t arrayLimit;
-    std::vector<Variable>& out;
+    std::vector<Variable>* out;
+    const std::function<void(const Variable&)>* visit;
     std::vector<std::string>* warnings;
     std::string name;
-    std::uint64_t budget = valueBudget;
+    Variable scratch{};
+    std::uint64_t values = kFlattenValueBudget;
+    std::uint64_t bytes = kFlattenByteBudget;
     bool exhausted = false;
+
+    // Takes `cost` bytes from the budget; false (and the walk ends) when they
+    // are not left.
+    bool spend(std::uint64_t cost) {
+        if (cost > bytes) {
+            exhausted = true;
+            return false;
+        }
+        bytes -= cost;
+        return true;
+    }
 };
+
+// What the typedef names of a declared type cost in the byte budget.
+std::uint64_t typedefNameBytes(const std::vector<TypeInfo>& types, std::int32_t index) {
+    std::uint64_t bytes = 0;
+    for (int n = 0; n < kMaxTypedefNames && index >= 0 && static_cast<std::size_t>(index) < types.size();
+         ++n) {
+        const TypeInfo& t = types[static_cast<std::size_t>(index)];
+        if (t.kind == TypeKind::Typedef)
+            bytes += sizeof(std::string) + t.name.size();
+        else if (t.kind != TypeKind::Qualified)
+            break;
+        index = t.target;
+    }
+    return bytes;
+}
 
 // The entry at `index`, or null for -1 and for an index past the table,
 // which only hand-made debug information can hold.
@@ -78,8 +104,10 @@ void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::in
     const std::uint64_t count = elementCount(array);
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
     if (walk.arrayLimit < count && walk.warnings != nullptr) {
-        walk.warnings->push_back(walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
-                                 std::to_string(count) + " array elements");
+        std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
+                              std::to_string(count) + " array elements";
+        if (!walk.spend(sizeof(std::string) + warning.size())) return;
+        walk.warnings->push_back(std::move(warning));
     }
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
     const std::size_t mark = walk.name.size();
@@ -90,18 +118,35 @@ void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::in
     }
 }
 
-Variable bitFieldLeaf(const DebugInfo& debug, const std::string& name, std::uint64_t address,
-                      const Member& member) {
-    const bool typed = entryAt(debug, member.type) != nullptr;
-    Variable leaf;
-    leaf.name = name;
+// Hands one leaf on, `declared` being the type whose typedef names it carries
+// (-1 for none), unless the byte budget is spent.
+void emit(Walk& walk, std::uint64_t address, std::int32_t type, std::uint64_t size, std::uint64_t mask,
+          bool isBitField, std::int32_t declared) {
+    const std::uint64_t cost = sizeof(Variable) + walk.name.size() +
+                               (declared < 0 ? 0 : typedefNameBytes(walk.debug.types, declared));
+    if (!walk.spend(cost)) return;
+    if (walk.out != nullptr) {
+        walk.out->push_back(
+            Variable{walk.name, address, type, size, mask, isBitField,
+                     declared < 0 ? std::vector<std::string>{} : typedefNames(walk.debug.types, declared)});
+        return;
+    }
+    Variable& leaf = walk.scratch;
+    leaf.name.assign(walk.name);
     leaf.address = address;
-    leaf.type = typed ? resolveAlias(debug.types, member.type) : -1;
-    leaf.size = byteSize(debug.types, leaf.type);
-    leaf.bitMask = bitFieldMask(member);
-    leaf.isBitField = true;
-    if (typed) leaf.typedefNames = typedefNames(debug.types, member.type);
-    return leaf;
+    leaf.type = type;
+    leaf.size = size;
+    leaf.bitMask = mask;
+    leaf.isBitField = isBitField;
+    (*walk.visit)(leaf);
+}
+
+void bitFieldLeaf(Walk& walk, std::uint64_t address, const Member& member) {
+    const DebugInfo& debug = walk.debug;
+    const bool typed = entryAt(debug, member.type) != nullptr;
+    const std::int32_t type = typed ? resolveAlias(debug.types, member.type) : -1;
+    emit(walk, address, type, byteSize(debug.types, type), bitFieldMask(member), true,
+         typed ? member.type : -1);
 }
 
 void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, std::int32_t depth) {
@@ -117,22 +162,22 @@ void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, s
         const std::uint64_t memberAddress = address + member.offset;
         if (member.bitSize == 0) {
             step(walk, memberAddress, member.type, depth + 1);
-        } else if (walk.budget == 0) {
+        } else if (walk.values == 0) {
             walk.exhausted = true;
         } else {
-            --walk.budget;
-            walk.out.push_back(bitFieldLeaf(walk.debug, walk.name, memberAddress, member));
+            --walk.values;
+            bitFieldLeaf(walk, memberAddress, member);
         }
         walk.name.resize(mark);
     }
 }
 
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth) {
-    if (walk.budget == 0) {
+    if (walk.values == 0) {
         walk.exhausted = true;
         return;
     }
-    --walk.budget;
+    --walk.values;
     const DebugInfo& debug = walk.debug;
     if (depth > maxDepth || entryAt(debug, type) == nullptr) return;
     const std::int32_t resolved = resolveAlias(debug.types, type);
@@ -142,8 +187,7 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
         case TypeKind::Base:
         case TypeKind::Enum:
         case TypeKind::Pointer:
-            walk.out.push_back(Variable{walk.name, address, resolved, byteSize(debug.types, resolved), 0,
-                                        false, typedefNames(debug.types, type)});
+            emit(walk, address, resolved, byteSize(debug.types, resolved), 0, false, type);
             return;
         case TypeKind::Array:
             stepArray(walk, address, *entry, depth);
@@ -164,10 +208,11 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
                  std::int32_t depth) {
-    Walk walk{debug, arrayLimit, out, warnings, name};
+    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name};
     step(walk, address, type, depth);
     if (walk.exhausted && warnings != nullptr) {
-        warnings->push_back(name + ": expansion stopped after " + std::to_string(valueBudget) + " values");
+        warnings->push_back(name + ": expansion stopped after " +
+                            std::to_string(kFlattenValueBudget - walk.values) + " values");
     }
 }
 
@@ -176,6 +221,12 @@ std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariab
     std::vector<Variable> out;
     flattenInto(debug, global.name, global.address, global.typeIndex, arrayLimit, out, warnings, 0);
     return out;
+}
+
+void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
+                 const std::function<void(const Variable&)>& visit) {
+    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, global.name};
+    step(walk, global.address, global.typeIndex, 0);
 }
 
 }  // namespace vk::elf

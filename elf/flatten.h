@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ struct Variable {
     std::vector<std::string> typedefNames;  // of the declared type, outermost first
 };
 
+// Bounds of one expansion (one flattenInto call), whatever the array limit:
+// it visits at most kFlattenValueBudget values (the global, every member and
+// element on the way, every leaf), and its leaves and warnings hold at most
+// kFlattenByteBudget bytes, counted as sizeof(Variable) plus the name for a
+// leaf, sizeof(std::string) plus the text for each typedef name and each
+// warning. Real globals stay far below both; debug information that claims
+// arrays of arrays, or one long member name under many elements, would
+// otherwise make a small file expand to gigabytes. The expansion stops at
+// the first value beyond either bound, and with a warning list adds
+// "NAME: expansion stopped after N values", N the values visited.
+inline constexpr std::uint64_t kFlattenValueBudget = std::uint64_t{1} << 21;
+inline constexpr std::uint64_t kFlattenByteBudget = std::uint64_t{256} << 20;
+
 // Members in declaration order, array elements in row-major order. Arrays
 // yield at most `arrayLimit` elements each (counted over all dimensions);
 // when `warnings` is given, every truncated array adds one line to it.
@@ -34,6 +48,12 @@ std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariab
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
                  std::int32_t depth);
+
+// Calls `visit` for each leaf that flattenVariable (no warnings) gives, in
+// the same order and within the same bounds, without collecting them: the
+// Variable passed is reused from leaf to leaf and its typedefNames stay empty.
+void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
+                 const std::function<void(const Variable&)>& visit);
 
 // "int", "struct point", "pointer", "uint8[4][2]", ...; "void" for a
 // negative index.

@@ -1,6 +1,10 @@
 #include "tool/list_mode.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "tool/pattern.h"
 #include "tool/runs.h"
@@ -8,6 +12,9 @@
 namespace vk::tool {
 
 namespace {
+
+// Lines are collected and written in blocks of about this size.
+constexpr std::size_t kWriteBlock = std::size_t{1} << 16;
 
 // snprintf into a string sized by a first, measuring call.
 template <typename... Args>
@@ -19,12 +26,61 @@ std::string format(const char* pattern, Args... args) {
     return text;
 }
 
+// `text` up to its first NUL, as a "%s" conversion reads it, left-aligned in
+// `width` columns.
+void appendPadded(std::string& out, std::string_view text, std::size_t width) {
+    const std::size_t end = text.find('\0');
+    if (end != std::string_view::npos) text = text.substr(0, end);
+    out += text;
+    if (text.size() < width) out.append(width - text.size(), ' ');
+}
+
+// The type names of the leaves, each made once: one table holds every unit's
+// own copies of the same few base types.
+class TypeNames {
+public:
+    explicit TypeNames(const vk::elf::DebugInfo& debug) : debug_(debug) {}
+
+    const std::string& of(std::int32_t type) {
+        auto it = names_.find(type);
+        if (it == names_.end()) it = names_.emplace(type, vk::elf::typeName(debug_, type)).first;
+        return it->second;
+    }
+
+private:
+    const vk::elf::DebugInfo& debug_;
+    std::unordered_map<std::int32_t, std::string> names_;
+};
+
 }  // namespace
 
+void appendListLine(std::string& out, const vk::elf::Variable& leaf, std::string_view typeName) {
+    // "0x%08llX  %-3llu %-24s %s%s\n"; the address and size columns first,
+    // into a buffer wide enough for both at their widest.
+    char head[64] = "0x";
+    char* p = head + 2;
+    char hex[16];
+    const char* hexEnd = std::to_chars(hex, hex + sizeof hex, leaf.address, 16).ptr;
+    for (std::ptrdiff_t pad = 8 - (hexEnd - hex); pad > 0; --pad) *p++ = '0';
+    for (const char* h = hex; h != hexEnd; ++h) *p++ = *h >= 'a' ? static_cast<char>(*h - 'a' + 'A') : *h;
+    *p++ = ' ';
+    *p++ = ' ';
+    char* const sizeStart = p;
+    p = std::to_chars(p, head + sizeof head, leaf.size).ptr;
+    while (p - sizeStart < 3) *p++ = ' ';
+    *p++ = ' ';
+    out.append(head, static_cast<std::size_t>(p - head));
+    appendPadded(out, typeName, 24);
+    out += ' ';
+    appendPadded(out, leaf.name, 0);
+    if (leaf.isBitField) out += " (bit field)";
+    out += '\n';
+}
+
 std::string listLine(const vk::elf::Variable& leaf, const std::string& typeName) {
-    return format("0x%08llX  %-3llu %-24s %s%s\n", static_cast<unsigned long long>(leaf.address),
-                  static_cast<unsigned long long>(leaf.size), typeName.c_str(), leaf.name.c_str(),
-                  leaf.isBitField ? " (bit field)" : "");
+    std::string line;
+    appendListLine(line, leaf, typeName);
+    return line;
 }
 
 std::string listSummary(std::size_t scalars, std::size_t variables, const vk::elf::ElfFile& elf) {
@@ -36,16 +92,24 @@ std::string listSummary(std::size_t scalars, std::size_t variables, const vk::el
 int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
     std::size_t written = 0;
     bool complete = true;
+    TypeNames typeNames(debug);
+    std::string block;
+    block.reserve(2 * kWriteBlock);
+    auto flush = [&] {
+        if (std::fwrite(block.data(), 1, block.size(), stdout) != block.size()) complete = false;
+        block.clear();
+    };
+    const std::function<void(const vk::elf::Variable&)> print = [&](const vk::elf::Variable& leaf) {
+        if (!options.pattern.empty() && !matchPattern(options.pattern, leaf.name)) return;
+        appendListLine(block, leaf, typeNames.of(leaf.type));
+        ++written;
+        if (block.size() >= kWriteBlock) flush();
+    };
     for (const vk::elf::GlobalVariable& global : debug.globals) {
-        for (const vk::elf::Variable& leaf :
-             vk::elf::flattenVariable(debug, global, options.maxArray, nullptr)) {
-            if (!options.pattern.empty() && !matchPattern(options.pattern, leaf.name)) continue;
-            const std::string line = listLine(leaf, vk::elf::typeName(debug, leaf.type));
-            if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) complete = false;
-            ++written;
-        }
+        vk::elf::forEachLeaf(debug, global, options.maxArray, print);
         if (!complete) break;
     }
+    if (complete) flush();
     // A full disk or a closed pipe must not pass for a complete list.
     if (!complete || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fputs("error: cannot write the list to standard output\n", stderr);

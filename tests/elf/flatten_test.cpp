@@ -292,7 +292,115 @@ TEST(FlattenArrays, SelfContainingArrayStopsAfterTheValueBudget) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     EXPECT_TRUE(leaves.empty());
     ASSERT_FALSE(warnings.empty());
-    EXPECT_EQ(warnings.back(), "g: expansion stopped after 16777216 values");
+    EXPECT_EQ(warnings.back(),
+              "g: expansion stopped after " + std::to_string(kFlattenValueBudget) + " values");
+}
+
+// What forEachLeaf hands on, summed up: leaves and the bytes the byte budget
+// counts for them.
+struct Visited {
+    std::uint64_t leaves = 0;
+    std::uint64_t bytes = 0;
+    std::vector<Variable> first;  // the first few, for comparisons
+};
+
+Visited visit(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t limit,
+              std::size_t keep = 0) {
+    Visited v;
+    forEachLeaf(debug, global, limit, [&](const Variable& leaf) {
+        ++v.leaves;
+        v.bytes += sizeof(Variable) + leaf.name.size();
+        if (v.first.size() < keep) v.first.push_back(leaf);
+    });
+    return v;
+}
+
+TEST(FlattenBudget, NestedArraysStopAfterTheValueBudget) {
+    Types t;
+    // int g[16][16][16][16][16][16] written as six array entries: 16^6 leaves
+    // within the list's limit of 16 per array.
+    std::int32_t type = t.base("int", 4);
+    for (int level = 0; level < 6; ++level) type = t.array(type, {16}, 0);
+    const GlobalVariable g{"g", 0x1000, type, true, "unit.c"};
+    const Visited v = visit(t.debug, g, 16);
+    EXPECT_GT(v.leaves, kFlattenValueBudget / 2);
+    EXPECT_LT(v.leaves, kFlattenValueBudget);
+}
+
+TEST(FlattenBudget, LongNamesUnderManyElementsStopAfterTheByteBudget) {
+    Types t;
+    // One member with a 64 KiB name over 65536 elements: 4 GiB of names.
+    const std::int32_t i32 = t.base("int", 4);
+    std::int32_t arrays = i32;
+    for (int level = 0; level < 4; ++level) arrays = t.array(arrays, {16}, 0);
+    const std::string longName(std::size_t{1} << 16, 'n');
+    const std::int32_t s = t.structure("s", 4, {member(longName, 0, arrays)});
+    const GlobalVariable g{"g", 0x1000, s, true, "unit.c"};
+    const Visited v = visit(t.debug, g, 16);
+    EXPECT_LE(v.bytes, kFlattenByteBudget);
+    EXPECT_GT(v.bytes, kFlattenByteBudget - (sizeof(Variable) + longName.size() + 32));
+    EXPECT_LT(v.leaves, 65536u);
+    // flattenVariable stops at the same leaf, and says so.
+    std::vector<std::string> warnings;
+    const auto leaves = flattenVariable(t.debug, g, 16, &warnings);
+    EXPECT_EQ(leaves.size(), v.leaves);
+    const std::uint64_t last = v.leaves - 1;
+    std::string index;
+    for (int shift = 12; shift >= 0; shift -= 4) index += "[" + std::to_string((last >> shift) & 15) + "]";
+    EXPECT_EQ(leaves.back().name, "g." + longName + index);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("g: expansion stopped after ", 0), 0u) << warnings[0];
+}
+
+TEST(FlattenBudget, WarningsCountAgainstTheByteBudget) {
+    Types t;
+    // Limit 0: every array met only warns. 16^4 arrays below a member with a
+    // 64 KiB name would give 4 GiB of warnings.
+    std::int32_t level = t.array(t.base("int", 4), {2}, 8);
+    for (int depth = 0; depth < 4; ++depth) {
+        std::vector<Member> members;
+        for (int i = 0; i < 16; ++i)
+            members.push_back(member(std::string(1, static_cast<char>('a' + i)), 0, level));
+        level = t.structure("level", 8, std::move(members));
+    }
+    const std::string longName(std::size_t{1} << 16, 'n');
+    const std::int32_t top = t.structure("top", 8, {member(longName, 0, level)});
+    std::vector<std::string> warnings;
+    const auto leaves = t.flatten(top, 0, &warnings);
+    EXPECT_TRUE(leaves.empty());
+    ASSERT_GT(warnings.size(), 2u);
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i + 1 < warnings.size(); ++i) bytes += sizeof(std::string) + warnings[i].size();
+    EXPECT_LE(bytes, kFlattenByteBudget);
+    EXPECT_EQ(warnings.front(), "g." + longName + ".a.a.a.a: only the first 0 of 2 array elements");
+    EXPECT_EQ(warnings.back().rfind("g: expansion stopped after ", 0), 0u) << warnings.back().substr(0, 80);
+    EXPECT_LT(warnings.size(), 65536u);
+}
+
+// list mode's leaves are forEachLeaf's; they must be flattenVariable's.
+TEST(FlattenBudget, ForEachLeafGivesTheLeavesOfFlattenVariable) {
+    for (const char* variant : {"armv7m", "ppc64-dwarf64"}) {
+        auto elf = loadElf(std::string(VK_FIXTURE_DIR) + "/listing-" + variant + ".elf");
+        ASSERT_TRUE(elf.ok());
+        auto debug = loadDwarf(elf.value());
+        ASSERT_TRUE(debug.ok()) << debug.error().message();
+        for (const GlobalVariable& g : debug.value().globals) {
+            for (std::uint64_t limit : {0u, 3u, 16u}) {
+                const auto expected = flattenVariable(debug.value(), g, limit, nullptr);
+                const Visited v = visit(debug.value(), g, limit, expected.size());
+                ASSERT_EQ(v.leaves, expected.size()) << g.name;
+                for (std::size_t i = 0; i < expected.size(); ++i) {
+                    EXPECT_EQ(v.first[i].name, expected[i].name);
+                    EXPECT_EQ(v.first[i].address, expected[i].address);
+                    EXPECT_EQ(v.first[i].type, expected[i].type);
+                    EXPECT_EQ(v.first[i].size, expected[i].size);
+                    EXPECT_EQ(v.first[i].bitMask, expected[i].bitMask);
+                    EXPECT_EQ(v.first[i].isBitField, expected[i].isBitField);
+                    EXPECT_TRUE(v.first[i].typedefNames.empty());
+                }
+            }
+        }
+    }
 }
 
 TEST(TypeName, DisplayRules) {
