@@ -1,6 +1,7 @@
 #include "a2l/block.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 
 namespace vk::a2l {
@@ -55,14 +56,31 @@ Error missingEnd(const Lexer& lexer, const Block& block) {
                                std::to_string(block.line));
 }
 
-Result<Empty> parseBody(Lexer& lexer, Block& block, std::uint32_t depth) {
+// One pass over the text. The own tokens of the open blocks wait in one shared
+// stack and each block takes a copy of exactly its own when it closes: per-block
+// vectors grown token by token would hold up to twice the tokens they keep.
+struct TreeBuilder {
+    Lexer& lexer;
+    ChildSink* sink = nullptr;
+    std::vector<Token> pending;  // own tokens of the open blocks, innermost last
+};
+
+void keepTokens(TreeBuilder& builder, Block& block, std::size_t first) {
+    const auto from = builder.pending.begin() + static_cast<std::ptrdiff_t>(first);
+    block.tokens.assign(from, builder.pending.end());
+    builder.pending.erase(from, builder.pending.end());
+}
+
+Result<Empty> parseBody(TreeBuilder& builder, Block& block, std::uint32_t depth, bool claimed) {
+    Lexer& lexer = builder.lexer;
+    const std::size_t firstToken = builder.pending.size();
     for (;;) {
         auto next = lexer.next();
         if (!next.ok()) return next.error();
         const Lexeme& lexeme = next.value();
         switch (lexeme.kind) {
             case LexemeKind::Token:
-                block.tokens.push_back(lexeme.token);
+                builder.pending.push_back(lexeme.token);
                 break;
             case LexemeKind::Begin: {
                 if (lexeme.name == kA2ml) {
@@ -74,21 +92,38 @@ Result<Empty> parseBody(Lexer& lexer, Block& block, std::uint32_t depth) {
                 child.name = lexeme.name;
                 child.line = lexeme.line;
                 child.beginOffset = lexeme.keywordOffset;
-                if (auto nested = parseBody(lexer, child, depth + 1); !nested.ok()) return nested;
+                const bool childClaimed = builder.sink != nullptr && builder.sink->claims(child, depth + 1);
+                if (auto nested = parseBody(builder, child, depth + 1, childClaimed); !nested.ok())
+                    return nested;
+                if (claimed) {
+                    builder.sink->take(child);
+                    block.children.pop_back();
+                }
                 break;
             }
             case LexemeKind::End:
                 // The root has no name, so no /end can close it.
                 if (lexeme.name != block.name || block.name.empty())
                     return endMismatch(lexer, block, lexeme.name);
+                keepTokens(builder, block, firstToken);
                 block.endOffset = lexeme.keywordOffset;
                 block.afterEndOffset = lexeme.nameEnd;
                 return Empty{};
             case LexemeKind::EndOfInput:
-                if (block.name.empty()) return Empty{};
-                return missingEnd(lexer, block);
+                if (!block.name.empty()) return missingEnd(lexer, block);
+                keepTokens(builder, block, firstToken);
+                return Empty{};
         }
     }
+}
+
+Result<Block> buildTree(std::string_view text, ChildSink* sink) {
+    Lexer lexer(text);
+    TreeBuilder builder{lexer, sink, {}};
+    Block root;
+    auto body = parseBody(builder, root, 0, false);
+    if (!body.ok()) return body.error();
+    return root;
 }
 
 }  // namespace
@@ -101,15 +136,16 @@ const Block* Block::child(std::string_view childName) const {
 }
 
 Result<Empty> parseBlockBody(Lexer& lexer, Block& block) {
-    return parseBody(lexer, block, 0);
+    TreeBuilder builder{lexer, nullptr, {}};
+    return parseBody(builder, block, 0, false);
 }
 
 Result<Block> parseTree(std::string_view text) {
-    Lexer lexer(text);
-    Block root;
-    auto body = parseBlockBody(lexer, root);
-    if (!body.ok()) return body.error();
-    return root;
+    return buildTree(text, nullptr);
+}
+
+Result<Block> parseTree(std::string_view text, ChildSink& sink) {
+    return buildTree(text, &sink);
 }
 
 }  // namespace vk::a2l

@@ -30,8 +30,26 @@ struct Block {
 // out of stack; real files nest about ten levels.
 inline constexpr std::uint32_t kMaxBlockDepth = 256;
 
+// Takes the children of chosen blocks one at a time, each as soon as its "/end" is
+// read, so that a reader of a large block never holds all of its children at once.
+class ChildSink {
+public:
+    // Asked as each block but the root opens (name, line and beginOffset set, no
+    // tokens yet), with its depth: 1 for the root's children. True hands the block's
+    // children to take() instead of keeping them in its children.
+    virtual bool claims(const Block& block, std::uint32_t depth) = 0;
+    // A complete child of a claimed block, dropped when this returns. The claimed
+    // block's own tokens are not yet known.
+    virtual void take(const Block& child) = 0;
+
+protected:
+    ~ChildSink() = default;
+};
+
 // The root block of the text, or the first lexical or structural error.
 Result<Block> parseTree(std::string_view text);
+// The same, with the children of the blocks that the sink claims handed to it.
+Result<Block> parseTree(std::string_view text, ChildSink& sink);
 
 // Reads lexemes into the block until its own "/end" (for the root: the end of the
 // input), nesting the blocks it meets and skipping A2ML blocks raw. The block's

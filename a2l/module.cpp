@@ -44,7 +44,9 @@ void readXcp(const Block& block, Module& module) {
     module.xcp = std::move(settings);
 }
 
-void dispatch(const Block& child, std::vector<std::string>& warnings, Module& module) {
+}  // namespace
+
+void readModuleChild(const Block& child, std::vector<std::string>& warnings, Module& module) {
     const std::string_view kind = child.name;
     if (kind == "MEASUREMENT") {
         guardObject(child, warnings, [&] { module.measurements.push_back(parseMeasurement(child)); });
@@ -70,8 +72,6 @@ void dispatch(const Block& child, std::vector<std::string>& warnings, Module& mo
         guardObject(child, warnings, [&] { readXcp(child, module); });
     }
 }
-
-}  // namespace
 
 void Module::reindex() {
     buildIndex(measurements, measurementIndex);
@@ -105,13 +105,18 @@ const RecordLayout* Module::findRecordLayout(std::string_view n) const {
     return find(recordLayouts, recordLayoutIndex, n);
 }
 
-Module parseModule(const Block& block, std::vector<std::string>& warnings) {
-    Module module;
+// No object reader looks at the module's name, so it may be set last.
+void nameModule(const Block& block, Module& module) {
     if (!block.tokens.empty()) module.name = std::string(block.tokens[0].text);
     if (block.tokens.size() >= 2 && block.tokens[1].kind == TokenKind::String) {
         module.longIdentifier = unescape(block.tokens[1].text);
     }
-    for (const Block& child : block.children) dispatch(child, warnings, module);
+}
+
+Module parseModule(const Block& block, std::vector<std::string>& warnings) {
+    Module module;
+    for (const Block& child : block.children) readModuleChild(child, warnings, module);
+    nameModule(block, module);
     module.reindex();
     return module;
 }

@@ -60,4 +60,10 @@ struct Module {
 // Fills a module from a MODULE block; bad objects become lines in warnings.
 Module parseModule(const Block& block, std::vector<std::string>& warnings);
 
+// parseModule in steps, for a reader that meets the children one at a time: each
+// direct child of the MODULE block in order, then the name and long identifier
+// from the block once complete; Module::reindex is the caller's last step.
+void readModuleChild(const Block& child, std::vector<std::string>& warnings, Module& module);
+void nameModule(const Block& block, Module& module);
+
 }  // namespace vk::a2l

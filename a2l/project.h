@@ -25,6 +25,10 @@ struct Project {
 // The text needs to live only for the call.
 Result<Project> parse(std::string_view text);
 
+// parse without the modules' name indexes: a caller that frees the text first and
+// then calls Module::reindex on each module never holds both at once.
+Result<Project> parseUnindexed(std::string_view text);
+
 // Errors: "cannot open A2L file " + path (not found), or the file name, ": "
 // and the parse error.
 Result<Project> load(const std::filesystem::path& path);

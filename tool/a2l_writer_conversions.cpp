@@ -37,12 +37,12 @@ void writeVerbal(std::string& out, const A2lItem& item, const std::string& unit,
 }
 
 void writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug) {
-    const auto unit = item.entry.value("unit", std::string());
+    const auto unit = item.entry->value("unit", std::string());
     const std::vector<VerbalEntry> table = verbalTable(item, debug);
-    const double factor = item.entry.value("factor", 1.0);
-    const double offset = item.entry.value("offset", 0.0);
+    const double factor = item.entry->value("factor", 1.0);
+    const double offset = item.entry->value("offset", 0.0);
     const bool identical = factor == 1.0 && offset == 0.0;
-    auto format = item.entry.value("format", std::string());
+    auto format = item.entry->value("format", std::string());
     if (format.empty()) format = identical && !item.isFloat ? "%8.0" : "%10.3";
 
     const std::string name = "CM_" + item.identifier;
@@ -63,8 +63,8 @@ void writeConversion(std::string& out, const A2lItem& item, const vk::elf::Debug
 }  // namespace
 
 std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugInfo& debug) {
-    const auto verbal = item.entry.find("verbal");
-    if (verbal != item.entry.end()) return tableFromJson(*verbal);
+    const auto verbal = item.entry->find("verbal");
+    if (verbal != item.entry->end()) return tableFromJson(*verbal);
 
     std::vector<VerbalEntry> table;
     const vk::elf::TypeInfo* type = itemType(item, debug);
@@ -83,7 +83,7 @@ std::set<std::string> writeConversions(std::string& out, const std::vector<A2lIt
     std::set<std::string> layoutTypes;
     for (const A2lItem& item : items) {
         writeConversion(out, item, debug);
-        if (item.entry.value("parameter", false)) layoutTypes.insert(item.dataType);
+        if (item.entry->value("parameter", false)) layoutTypes.insert(item.dataType);
     }
     return layoutTypes;
 }

@@ -31,8 +31,8 @@ void requireFinite(const A2lItem& item, const char* which, double value) {
 }
 
 Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
-    const double factor = item.entry.value("factor", 1.0);
-    const double offset = item.entry.value("offset", 0.0);
+    const double factor = item.entry->value("factor", 1.0);
+    const double offset = item.entry->value("offset", 0.0);
     Limits limits{item.lower * factor + offset, item.upper * factor + offset};
     order(limits);
     if (item.isBitField) {
@@ -46,8 +46,8 @@ Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
             [](const vk::elf::Enumerator& a, const vk::elf::Enumerator& b) { return a.value < b.value; });
         limits = {static_cast<double>(low->value), static_cast<double>(high->value)};
     }
-    limits.lower = item.entry.value("min", limits.lower);
-    limits.upper = item.entry.value("max", limits.upper);
+    limits.lower = item.entry->value("min", limits.lower);
+    limits.upper = item.entry->value("max", limits.upper);
     requireFinite(item, "lower", limits.lower);
     requireFinite(item, "upper", limits.upper);
     return limits;
@@ -60,13 +60,13 @@ std::string bitMaskLine(const A2lItem& item) {
 void writeMeasurement(std::string& out, const A2lItem& item, const std::string& description,
                       const Limits& limits, const VariableList& list) {
     const std::uint16_t event =
-        eventIndexFromJson(memberOrNull(item.entry, "event"), list.events, list.defaultEvent);
+        eventIndexFromJson(memberOrNull(*item.entry, "event"), list.events, list.defaultEvent);
     out += "    /begin MEASUREMENT " + item.identifier + " " + vk::tool::quoted(description) + "\n";
     out += "      " + item.dataType + " CM_" + item.identifier + " 0 0 " + formatNumber(limits.lower) + " " +
            formatNumber(limits.upper) + "\n";
     out += "      ECU_ADDRESS " + hexAddress(item.address) + "\n";
     out += bitMaskLine(item);
-    if (item.entry.value("writable", false)) out += "      READ_WRITE\n";
+    if (item.entry->value("writable", false)) out += "      READ_WRITE\n";
     if (!list.events.empty()) {
         out += "      /begin IF_DATA XCP\n";
         out += "        /begin DAQ_EVENT FIXED_EVENT_LIST EVENT " + hexDigits(event, 4) + " /end DAQ_EVENT\n";
@@ -90,10 +90,10 @@ void writeObjects(std::string& out, const std::vector<A2lItem>& items, const Var
                   const vk::elf::DebugInfo& debug, GeneratedA2l& result) {
     for (const A2lItem& item : items) {
         const Limits limits = itemLimits(item, itemType(item, debug));
-        const auto description = item.entry.find("description");
-        const std::string text = description != item.entry.end() ? description->get<std::string>()
-                                                                 : vk::elf::typeName(debug, item.type);
-        if (item.entry.value("parameter", false)) {
+        const auto description = item.entry->find("description");
+        const std::string text = description != item.entry->end() ? description->get<std::string>()
+                                                                  : vk::elf::typeName(debug, item.type);
+        if (item.entry->value("parameter", false)) {
             writeCharacteristic(out, item, text, limits);
             ++result.parameterCount;
         } else {

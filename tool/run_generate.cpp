@@ -39,11 +39,16 @@ bool writeStdout(const std::string& text) {
     return std::fflush(stdout) == 0;
 }
 
-int writeAndCheck(const Options& options, const GeneratedA2l& generated) {
+// The text is released once written: the reload reads its own copy from the file,
+// and the two together would double the run's peak memory.
+int writeAndCheck(const Options& options, GeneratedA2l& generated) {
     auto path = pathFromArgument(options.output);
     if (!path.ok()) return fail(path.error().message());
-    const auto written = writeFileSafely(path.value(), generated.text);
-    if (!written.ok()) return fail(written.error().message());
+    {
+        const std::string text = std::move(generated.text);
+        const auto written = writeFileSafely(path.value(), text);
+        if (!written.ok()) return fail(written.error().message());
+    }
     const auto reloaded = vk::a2l::load(path.value());
     if (!reloaded.ok()) return fail("generated A2L does not load: " + reloaded.error().message());
     std::fprintf(stderr, "%s: %zu measurement(s), %zu parameter(s)\n", options.output.c_str(),
@@ -60,7 +65,7 @@ int runGenerate(const Options& options, const vk::elf::ElfFile& elf, const vk::e
 
     auto generated = generate(elf, debug, *variableList, options.defaultModuleName);
     if (!generated.ok()) return fail(generated.error().message());
-    const GeneratedA2l& result = generated.value();
+    GeneratedA2l& result = generated.value();
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
 
     if (options.output.empty()) {

@@ -61,7 +61,7 @@ void selectScalar(SelectionState& state, const Variable& scalar, const VariableS
     item.bitMask = scalar.bitMask;
     item.isBitField = scalar.isBitField;
     item.typedefNames = scalar.typedefNames;
-    item.entry = spec.entry;
+    item.entry = &spec.entry;
     item.dataType = std::string(limits->keyword);
     item.lower = limits->lower;
     item.upper = limits->upper;

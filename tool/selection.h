@@ -24,7 +24,9 @@ struct A2lItem {
     std::uint64_t bitMask = 0;
     bool isBitField = false;
     std::vector<std::string> typedefNames;
-    Json entry;  // the variable-list entry that selected the scalar
+    // The variable-list entry that selected the scalar; the list outlives the
+    // items, and a copy per scalar would cost more memory than the rest of it.
+    const Json* entry = nullptr;
     std::string dataType;
     double lower = 0;
     double upper = 0;
@@ -40,7 +42,8 @@ struct Selection {
 // or the name of a member or element of what the pattern names.
 bool entryMatches(std::string_view pattern, std::string_view name);
 
-// Throws only for a wrongly typed "pointer" of a matching entry.
+// Throws only for a wrongly typed "pointer" of a matching entry. The items point
+// into specs, which must outlive them.
 Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<VariableSpec>& specs,
                       std::uint64_t arrayLimit);
 

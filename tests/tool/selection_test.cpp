@@ -173,12 +173,13 @@ TEST(Selection, FirstMatchingEntryDecides) {
     vk::elf::DebugInfo debug = handMadeDebugInfo();
     addGlobal(debug, "speed", 0x100, kSpeed);
     addGlobal(debug, "speedLimit", 0x104, kInt);
-    const Selection selection =
-        selectItems(debug, specs(R"([{"name": "speed*", "unit": "a"}, {"name": "speed", "unit": "b"},
-                                     {"name": ""}, {"name": "nothing*"}])"),
-                    64);
+    // The items point into the entries, so these must outlive the selection.
+    const std::vector<VariableSpec> entries = specs(R"([{"name": "speed*", "unit": "a"},
+        {"name": "speed", "unit": "b"}, {"name": ""}, {"name": "nothing*"}])");
+    const Selection selection = selectItems(debug, entries, 64);
     ASSERT_EQ(identifiers(selection), (std::vector<std::string>{"speed", "speedLimit"}));
-    EXPECT_EQ(selection.items[0].entry.at("unit"), "a");
+    EXPECT_EQ(selection.items[0].entry, &entries[0].entry);
+    EXPECT_EQ(selection.items[0].entry->at("unit"), "a");
     EXPECT_EQ(selection.items[0].typedefNames, std::vector<std::string>{"speed_t"});
     EXPECT_EQ(selection.items[0].type, kInt);
     EXPECT_EQ(selection.items[0].dataType, "SLONG");
