@@ -66,32 +66,6 @@ std::uint64_t elementCount(const TypeInfo& array) {
     return count;
 }
 
-// Appends "[i][j]..." for the element at row-major position `position`.
-// When the product of the dimensions wrapped, a dimension can exceed what
-// is left of the stride; from there on every index is 0, and nothing
-// divides by zero.
-void appendIndexText(std::string& text, const std::vector<std::uint64_t>& dims, std::uint64_t count,
-                     std::uint64_t position) {
-    std::uint64_t stride = count;
-    std::uint64_t remainder = position;
-    for (std::uint64_t dim : dims) {
-        std::uint64_t index = 0;
-        if (dim > stride) {
-            stride = 0;
-            remainder = 0;
-        } else {
-            stride /= dim;
-            index = remainder / stride;
-            remainder %= stride;
-        }
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
-        text += '[';
-        text.append(digits, end);
-        text += ']';
-    }
-}
-
 std::uint64_t bitFieldMask(const Member& member) {
     const std::uint64_t width =
         member.bitSize < 64 ? (std::uint64_t{1} << member.bitSize) - 1 : ~std::uint64_t{0};
@@ -204,6 +178,32 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
 }
 
 }  // namespace
+
+// Appends "[i][j]..." for the element at row-major position `position`.
+// When the product of the dimensions wrapped, a dimension can exceed what
+// is left of the stride; from there on every index is 0, and nothing
+// divides by zero.
+void appendIndexText(std::string& text, const std::vector<std::uint64_t>& dims, std::uint64_t count,
+                     std::uint64_t position) {
+    std::uint64_t stride = count;
+    std::uint64_t remainder = position;
+    for (std::uint64_t dim : dims) {
+        std::uint64_t index = 0;
+        if (dim > stride) {
+            stride = 0;
+            remainder = 0;
+        } else {
+            stride /= dim;
+            index = remainder / stride;
+            remainder %= stride;
+        }
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+        text += '[';
+        text.append(digits, end);
+        text += ']';
+    }
+}
 
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,

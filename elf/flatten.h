@@ -59,4 +59,10 @@ void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint
 // negative index.
 std::string typeName(const DebugInfo& debug, std::int32_t type);
 
+
+// Appends "[i][j]..." for the element at row-major position `position` of an
+// array with these dimensions and element count, as flattening names it.
+void appendIndexText(std::string& text, const std::vector<std::uint64_t>& dims, std::uint64_t count,
+                     std::uint64_t position);
+
 }  // namespace vk::elf

@@ -29,25 +29,10 @@ std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b) {
 }
 
 // "[i][j]..." for the element at a row-major position, exactly as flattening
-// writes it, also for dimensions whose product wrapped around.
+// writes it.
 std::string indexText(const std::vector<std::uint64_t>& dims, std::uint64_t count, std::uint64_t position) {
     std::string text;
-    std::uint64_t stride = count;
-    std::uint64_t remainder = position;
-    for (std::uint64_t dim : dims) {
-        std::uint64_t index = 0;
-        if (dim > stride) {
-            stride = 0;
-            remainder = 0;
-        } else {
-            stride /= dim;
-            index = remainder / stride;
-            remainder %= stride;
-        }
-        text += '[';
-        text += std::to_string(index);
-        text += ']';
-    }
+    vk::elf::appendIndexText(text, dims, count, position);
     return text;
 }
 
