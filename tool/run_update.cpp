@@ -45,11 +45,13 @@ void printReport(const Options& options, const UpdateReport& report) {
 
 // Written to a temporary file and renamed over the target, so that -o naming the
 // -u file replaces it only once the new text is complete.
-int writeAndCheck(const Options& options, const std::string& text) {
+// The text is released once written, so it does not stand beside the reload.
+int writeAndCheck(const Options& options, std::string& text) {
     Result<std::filesystem::path> path = pathFromArgument(options.output);
     if (!path.ok()) return fail(path.error());
     Result<Empty> written = writeFileSafely(path.value(), text);
     if (!written.ok()) return fail(written.error());
+    std::string().swap(text);
     {
         Result<vk::a2l::Project> reloaded = vk::a2l::load(path.value());
         if (!reloaded.ok()) {
@@ -74,9 +76,14 @@ int runUpdate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf
             std::fprintf(stderr, "error: cannot open %s\n", options.update.c_str());
             return 1;
         }
-        input.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const std::uintmax_t size = std::filesystem::file_size(options.update, ignored);
+        if (!ignored && size < input.max_size()) input.reserve(static_cast<std::size_t>(size));
+        char chunk[65536];
+        while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+            input.append(chunk, static_cast<std::size_t>(in.gcount()));
     }
     Result<UpdateReport> report = update(elf, debug, input);
+    std::string().swap(input);  // the report holds the new text
     if (!report.ok()) return fail(report.error());
     printReport(options, report.value());
     if (options.output.empty()) {
