@@ -1,6 +1,6 @@
 // A unit's abbreviation table from .debug_abbrev: for each abbreviation code
-// the DIE's tag, whether it has children, and its attribute specifications.
-// Specifications sit in one flat vector; the codes are indexed by a dense
+// the DIE's tag, whether it has children, and its attribute entries.
+// Attribute entries sit in one flat vector; the codes are indexed by a dense
 // array when they are about as many as the declarations, else by a sorted list.
 #pragma once
 
@@ -21,7 +21,7 @@ struct AttrSpec {
 };
 
 // The parameters of the units a table is read for: the forms' sizes and
-// which specifications occupy no bytes depend on them.
+// which attribute entries occupy no bytes depend on them.
 struct AbbrevUnitShape {
     std::uint8_t addressSize = 0;
     std::uint16_t version = 0;
@@ -43,11 +43,11 @@ public:
     // Reads the table at `offset`; a later declaration of a code replaces an
     // earlier one. Returns the bytes read. Throws ParseError "DWARF data truncated".
     //
-    // Specifications that occupy no bytes in .debug_info (flag_present,
+    // Attribute entries that occupy no bytes in .debug_info (flag_present,
     // implicit_const, addresses of size 0) are dropped unless `kept` wants
     // their attribute and no earlier one of the same code in the declaration
     // has already given it; so the DIE walk's work stays bounded by the bytes
-    // it reads, however many such specifications a declaration lists.
+    // it reads, however many such entries a declaration lists.
     std::uint64_t read(const std::uint8_t* data, std::uint64_t size, bool littleEndian, std::uint64_t offset,
                        const AbbrevUnitShape& shape, bool (*kept)(std::uint64_t attr));
 

@@ -123,7 +123,7 @@ void DwarfReader::collectGlobals() {
         g.name = dieName(i, attrs);
         if (g.name.empty() || (address == 0 && !atZero.holds(g.name))) continue;
 
-        const std::uint32_t declaration = refTarget(attrs.get(at::specification));
+        const std::uint32_t declaration = refTarget(attrs.get(at::declarationRef));
         const DieAttrs declared = declaration != kNoDie ? attrsOf(declaration) : DieAttrs{};
         std::uint32_t typeDie = refTarget(attrs.get(at::type));
         if (typeDie == kNoDie && declaration != kNoDie) typeDie = refTarget(declared.get(at::type));

@@ -7,7 +7,7 @@
 namespace vk::elf {
 namespace {
 
-// Bounds a chain of nameless DIEs linked by specification or abstract origin;
+// Bounds a chain of nameless DIEs linked by declaration or abstract-origin references;
 // a chain that loops back ends here with an empty name.
 constexpr int kMaxNameLinks = 64;
 
@@ -123,7 +123,7 @@ std::string DwarfReader::dieName(std::uint32_t die, const DieAttrs& attrs) {
     for (int link = 0; link <= kMaxNameLinks; ++link) {
         const std::string_view name = directName(die, *current);
         if (!name.empty()) return copyName(name);
-        std::uint32_t next = refTarget(current->get(at::specification));
+        std::uint32_t next = refTarget(current->get(at::declarationRef));
         if (next == kNoDie) next = refTarget(current->get(at::abstractOrigin));
         if (next == kNoDie) return {};
         die = next;

@@ -37,7 +37,7 @@ namespace at {
 inline constexpr std::uint8_t location = 0x02, name = 0x03, byteSize = 0x0b, bitOffset = 0x0c, bitSize = 0x0d,
                               constValue = 0x1c, lowerBound = 0x22, upperBound = 0x2f, abstractOrigin = 0x31,
                               count = 0x37, dataMemberLocation = 0x38, declaration = 0x3c, encoding = 0x3e,
-                              external = 0x3f, specification = 0x47, type = 0x49, dataBitOffset = 0x6b,
+                              external = 0x3f, declarationRef = 0x47, type = 0x49, dataBitOffset = 0x6b,
                               strOffsetsBase = 0x72, addrBase = 0x73;
 }
 
@@ -61,7 +61,7 @@ constexpr std::array<std::uint8_t, 128> makeKeptSlots() {
                                             at::declaration,
                                             at::encoding,
                                             at::external,
-                                            at::specification,
+                                            at::declarationRef,
                                             at::type,
                                             at::dataBitOffset,
                                             at::strOffsetsBase,
@@ -91,7 +91,7 @@ struct Attr {
 };
 
 // The attributes of one DIE that later stages read: for each kept code the
-// first value of a class other than None, in the order of the specifications.
+// first value of a class other than None, in the order of the attribute entries.
 // Slots are written only when offered: a DIE has a few of the 19 codes, and
 // this is made for every DIE a rule looks at.
 class DieAttrs {

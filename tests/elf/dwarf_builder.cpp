@@ -146,7 +146,7 @@ std::vector<std::uint8_t> commonAbbrevs(bool le) {
     abbrevDecl(b, kPointer, 0x0f, false, {{0x49, ref}});
     abbrevDecl(b, kTypedef, 0x16, false, {{0x03, str}, {0x49, ref}});
     abbrevDecl(b, kSubprogram, 0x2e, true, {{0x03, str}});
-    abbrevDecl(b, kVarSpec, 0x34, false, {{0x47, ref}, {0x02, expr}});
+    abbrevDecl(b, kVarDefinition, 0x34, false, {{0x47, ref}, {0x02, expr}});
     abbrevDecl(b, kVarDecl, 0x34, false, {{0x03, str}, {0x49, ref}, {0x3c, present}, {0x3f, present}});
     abbrevDecl(b, kLexicalBlock, 0x0b, true, {});
     abbrevDecl(b, kNamespace, 0x39, true, {{0x03, str}});

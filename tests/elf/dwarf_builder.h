@@ -170,7 +170,7 @@ enum Abbr : std::uint64_t {
     kPointer,         // type
     kTypedef,         // name, type
     kSubprogram,      // children: name
-    kVarSpec,         // specification, location exprloc
+    kVarDefinition,   // reference to its declaration, location exprloc
     kVarDecl,         // children-less: name, type, declaration flag_present, external flag_present
     kLexicalBlock,    // children
     kNamespace,       // children: name

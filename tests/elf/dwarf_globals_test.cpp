@@ -128,13 +128,13 @@ TEST(DwarfGlobals, AddressIndexOperations) {
 
 TEST(DwarfGlobals, NamesTypesAndExternalThroughTheDeclaration) {
     // A static data member: declared in its class, defined outside with only
-    // DW_AT_specification and a location.
+    // a reference to its declaration and a location.
     Unit5 u;
     u.w.code(kStruct).b.str("S").u8(4);
     const std::uint32_t decl = u.w.offset();
     u.w.code(kVarDecl).b.str("count").u32(u.intType);
     u.w.b.u8(0);
-    u.w.code(kVarSpec).b.u32(decl);
+    u.w.code(kVarDefinition).b.u32(decl);
     u.w.addrLocation(0x1010);
     // Inlined-style definition naming its origin.
     const std::uint32_t origin = u.w.offset();
@@ -154,22 +154,22 @@ TEST(DwarfGlobals, NamesTypesAndExternalThroughTheDeclaration) {
     EXPECT_EQ(r.value().globals[1].typeIndex, -1);
 }
 
-TEST(DwarfGlobals, LoopingSpecificationChainsEnd) {
-    // Two nameless definitions whose specifications name each other, and one
+TEST(DwarfGlobals, LoopingDeclarationChainsEnd) {
+    // Two nameless definitions whose declaration references name each other, and one
     // naming itself: their names are empty, so neither is collected.
     Unit5 u;
     const std::uint32_t a = u.w.offset();
-    u.w.code(kVarSpec);
+    u.w.code(kVarDefinition);
     const std::size_t slot = u.w.slot();
     u.w.addrLocation(0x1000);
     const std::uint32_t b = u.w.offset();
-    u.w.code(kVarSpec).b.u32(a);
+    u.w.code(kVarDefinition).b.u32(a);
     u.w.addrLocation(0x1004);
     u.w.patch(slot, b);
     const std::uint32_t self = u.w.offset();
-    u.w.code(kVarSpec).b.u32(self);
+    u.w.code(kVarDefinition).b.u32(self);
     u.w.addrLocation(0x1008);
-    u.w.code(kVarSpec).b.u32(0x7777);  // names no DIE
+    u.w.code(kVarDefinition).b.u32(0x7777);  // names no DIE
     u.w.addrLocation(0x100c);
     u.var("named", 0x1010);
     EXPECT_EQ(names(loadUnit(u)), (std::vector<std::string>{"named"}));

@@ -309,8 +309,8 @@ TEST(DwarfUnits, SharedAbbreviationTableAndDeepNesting) {
     EXPECT_EQ(r.value().globals[0].name, "top");
 }
 
-TEST(DwarfUnits, ZeroSizeSpecificationsCostNoTime) {
-    // One declaration with a million flag_present specifications, used by
+TEST(DwarfUnits, ZeroSizeAttributesCostNoTime) {
+    // One declaration with a million flag_present attributes, used by
     // 100000 DIEs: the walk must not do 10^11 steps.
     UnitShape s;
     DwarfFile f;
