@@ -3,15 +3,11 @@
 #include <system_error>
 
 #include "a2l/project.h"
+#include "foundation/path.h"
 
 namespace vk::a2l {
 
 namespace {
-
-std::string utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 // The whole file, or nothing when it cannot be opened or read; a path that
 // opens but cannot be read (a directory) must not pass as an empty text.
@@ -36,11 +32,11 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 
 Result<Project> load(const std::filesystem::path& path) {
     std::optional<std::string> text = readFile(path);
-    if (!text) return makeError(ErrorCode::NotFound, "cannot open A2L file " + utf8(path));
+    if (!text) return makeError(ErrorCode::NotFound, "cannot open A2L file " + vk::pathToUtf8(path));
     Result<Project> project = parseUnindexed(*text);
     if (!project.ok()) {
         const Error& inner = project.error();
-        return makeError(inner.code, utf8(path.filename()) + ": " + inner.message());
+        return makeError(inner.code, vk::pathToUtf8(path.filename()) + ": " + inner.message());
     }
     // The project holds copies of all it keeps; the text goes before the indexes come.
     text.reset();

@@ -1,7 +1,7 @@
 // Conversions between UTF-8 text and file-system paths. All text in the
-// program is UTF-8; paths are made from it when a file is opened and turned
-// back into UTF-8 when named in a message. On POSIX systems a path's bytes
-// are already that text, so both directions pass the bytes unconverted.
+// program is UTF-8; a path is made from it when a file is opened and turned
+// back into UTF-8 when it is named in a message. Where paths are byte strings
+// the bytes pass unconverted.
 #pragma once
 
 #include <filesystem>
@@ -11,15 +11,12 @@
 namespace vk {
 
 inline std::filesystem::path pathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::string(text));
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
-inline std::string pathToUtf8(const std::filesystem::path& path) { return path.string(); }
-
-// The last element of a path, as named in messages.
-inline std::string fileNameUtf8(const std::filesystem::path& path) { return path.filename().string(); }
-
-// The last element without its extension: the default module name.
-inline std::string stemUtf8(const std::filesystem::path& path) { return path.stem().string(); }
+inline std::string pathToUtf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 }  // namespace vk

@@ -1,5 +1,7 @@
 #include "tool/file_path.h"
 
+#include "foundation/path.h"
+
 #include <string>
 
 namespace vk::tool {
@@ -47,10 +49,8 @@ Result<std::filesystem::path> pathFromArgument(std::string_view argument) {
     if (!isValidUtf8(argument)) {
         return makeError(ErrorCode::InvalidArgument, "file name is not valid UTF-8");
     }
-    return std::filesystem::path(std::u8string(argument.begin(), argument.end()));
-#else
-    return std::filesystem::path(std::string(argument));
 #endif
+    return pathFromUtf8(argument);
 }
 
 }  // namespace vk::tool

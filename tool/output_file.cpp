@@ -1,5 +1,7 @@
 #include "tool/output_file.h"
 
+#include "foundation/path.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -14,14 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string displayName(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 Error writeError(const fs::path& path, int number) {
     if (number == 0) number = EIO;
-    return Error::fromErrno(ErrorCode::IoError, number, "cannot write " + displayName(path));
+    return Error::fromErrno(ErrorCode::IoError, number, "cannot write " + pathToUtf8(path));
 }
 
 // Creates a file next to the target that did not exist before ("x" mode),
@@ -98,7 +95,7 @@ Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
     if (!followed.ok()) return followed.error();
     const fs::path& target = followed.value();
     if (isSpecialFile(target))
-        return makeError(ErrorCode::IoError, "cannot write " + displayName(path) + ": not a regular file");
+        return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": not a regular file");
 
     fs::path temporary;
     errno = 0;
@@ -119,7 +116,7 @@ Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
     std::error_code ignored;
     fs::remove(temporary, ignored);
     if (error)
-        return makeError(ErrorCode::IoError, "cannot write " + displayName(path) + ": " + error.message());
+        return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": " + error.message());
     return writeError(path, number);
 }
 
