@@ -5,32 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "model_test_support.h"
+
 namespace vk::a2l {
 namespace {
 
-// The first block of a text literal; its views stay valid for the whole run.
-Block blockOf(std::string_view literal) {
-    auto tree = parseTree(literal);
-    if (!tree.ok()) {
-        ADD_FAILURE() << tree.error().message();
-        return Block{};
-    }
-    if (tree.value().children.empty()) return Block{};
-    return std::move(tree.value().children[0]);
-}
-
-template <typename Read>
-std::string objectErrorOf(Read read) {
-    try {
-        read();
-    } catch (const ObjectError& e) {
-        return e.message;
-    }
-    return "";
-}
+using test::firstBlock;
+using test::objectErrorOf;
 
 TEST(FieldReader, ReadsWordsStringsAndNumbersInOrder) {
-    const Block b = blockOf("/begin B M \"a\\tb\" 0x10 /end B");
+    const Block b = firstBlock("/begin B M \"a\\tb\" 0x10 /end B");
     FieldReader reader(b);
     EXPECT_EQ(reader.word("name"), "M");
     EXPECT_EQ(reader.string("long identifier"), "a\tb");
@@ -40,7 +24,7 @@ TEST(FieldReader, ReadsWordsStringsAndNumbersInOrder) {
 }
 
 TEST(FieldReader, KindMessagesNameTheFieldAndConsumeTheToken) {
-    const Block b = blockOf("/begin B \"q\\\"x\" UBYTE \"raw\\n\" 7 7 /end B");
+    const Block b = firstBlock("/begin B \"q\\\"x\" UBYTE \"raw\\n\" 7 7 /end B");
     FieldReader reader(b);
     EXPECT_EQ(objectErrorOf([&] { reader.word("name"); }), "name must not be a string");
     EXPECT_EQ(objectErrorOf([&] { reader.number("limit"); }), "limit must be a number, got 'UBYTE'");
@@ -51,7 +35,7 @@ TEST(FieldReader, KindMessagesNameTheFieldAndConsumeTheToken) {
 }
 
 TEST(FieldReader, CountsAreWholeNonNegativeAndKeepTheirLowBits) {
-    const Block good = blockOf("/begin B 0 3 0x10 -0 300 70000 1e10 /end B");
+    const Block good = firstBlock("/begin B 0 3 0x10 -0 300 70000 1e10 /end B");
     FieldReader reader(good);
     EXPECT_EQ(reader.count<std::uint16_t>("c"), 0);
     EXPECT_EQ(reader.count<std::uint8_t>("c"), 3);
@@ -61,7 +45,7 @@ TEST(FieldReader, CountsAreWholeNonNegativeAndKeepTheirLowBits) {
     EXPECT_EQ(reader.count<std::uint16_t>("c"), 4464);
     EXPECT_EQ(reader.count<std::uint16_t>("c"), 0);
 
-    const Block bad = blockOf("/begin B -1 2.5 nan /end B");
+    const Block bad = firstBlock("/begin B -1 2.5 nan /end B");
     FieldReader rejecting(bad);
     EXPECT_EQ(objectErrorOf([&] { rejecting.count<std::uint16_t>("MAX_DTO"); }),
               "MAX_DTO must be a non-negative integer");
@@ -72,7 +56,7 @@ TEST(FieldReader, CountsAreWholeNonNegativeAndKeepTheirLowBits) {
 }
 
 TEST(KeywordSearch, FirstMatchFromTheStartOnly) {
-    const Block b = blockOf("/begin B K w K 5 \"ECU_ADDRESS\" 1 L /end B");
+    const Block b = firstBlock("/begin B K w K 5 \"ECU_ADDRESS\" 1 L /end B");
     EXPECT_EQ(indexAfterKeyword(b, 0, "K"), 1u);
     EXPECT_EQ(indexAfterKeyword(b, 1, "K"), 3u);
     EXPECT_EQ(indexAfterKeyword(b, 0, "L"), b.tokens.size());
@@ -87,7 +71,7 @@ TEST(KeywordSearch, FirstMatchFromTheStartOnly) {
 }
 
 TEST(KeywordSearch, IntegersKeepTheirLow32Bits) {
-    const Block b = blockOf("/begin B A -1 B 4294967297.9 C 1e19 D x E 0x80000000 /end B");
+    const Block b = firstBlock("/begin B A -1 B 4294967297.9 C 1e19 D x E 0x80000000 /end B");
     EXPECT_EQ(intAfterKeyword(b, "A"), 4294967295u);
     EXPECT_EQ(intAfterKeyword(b, "B"), 1u);
     EXPECT_EQ(intAfterKeyword(b, "C"), 0u);
@@ -97,7 +81,7 @@ TEST(KeywordSearch, IntegersKeepTheirLow32Bits) {
 }
 
 TEST(KeywordSearch, TextAfterKeyword) {
-    const Block b = blockOf("/begin B FORMAT \"%8.3\\t\" UNIT 0x10 LAST /end B");
+    const Block b = firstBlock("/begin B FORMAT \"%8.3\\t\" UNIT 0x10 LAST /end B");
     EXPECT_EQ(textAfterKeyword(b, 0, "FORMAT"), "%8.3\t");
     EXPECT_EQ(textAfterKeyword(b, 0, "UNIT"), "0x10");
     EXPECT_EQ(textAfterKeyword(b, 0, "LAST"), "");
@@ -121,17 +105,17 @@ TEST(KeywordSearch, ByteOrderWordsKeepTheirHistoricMeaning) {
         {"/begin B /end B", std::nullopt},
     };
     for (const Case& c : cases) {
-        const Block b = blockOf(c.text);
+        const Block b = firstBlock(c.text);
         EXPECT_EQ(readByteOrder(FieldReader(b)), c.order) << c.text;
     }
-    const Block b = blockOf("/begin B BYTE_ORDER MSB_FIRST x /end B");
+    const Block b = firstBlock("/begin B BYTE_ORDER MSB_FIRST x /end B");
     FieldReader reader(b);
     reader.index = 1;
     EXPECT_FALSE(readByteOrder(reader).has_value());
 }
 
 TEST(DaqEvents, OwnTokensFirstThenKnownChildrenInOrder) {
-    const Block b = blockOf(
+    const Block b = firstBlock(
         "/begin IF_DATA XCP EVENT 7 EVENT x EVENT \"3\""
         "  /begin DAQ_EVENT /begin FIXED_EVENT_LIST EVENT 1 EVENT 2 /end FIXED_EVENT_LIST /end DAQ_EVENT"
         "  /begin OTHER EVENT 9 /end OTHER"

@@ -17,23 +17,13 @@
 #include <vector>
 
 #include "elf/elf_file.h"
-
-extern char** environ;
+#include "tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using vk::tool::testing_support::readFile;
+using vk::tool::testing_support::ToolRun;
 
 fs::path scratchRoot() {
     return fs::path(VK_BINARY_DIR) / "cli_test_scratch" / std::to_string(::getpid());
@@ -53,38 +43,10 @@ public:
 };
 testing::Environment* const scratchCleanup = testing::AddGlobalTestEnvironment(new ScratchCleanup);
 
-// Runs the tool with `args`, standard output and error captured in files;
-// `stdoutPath` sends standard output elsewhere (then `out` is not read).
+// Runs the tool with `args` in the scratch directory; `stdoutPath` sends
+// standard output elsewhere (then `out` is not read).
 ToolRun runTool(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    const fs::path tool = fs::path(VK_BINARY_DIR) / "vk-quillet";
-    const fs::path dir = scratchDir();
-    const std::string outPath = stdoutPath.empty() ? (dir / "stdout").string() : stdoutPath;
-    const std::string errPath = (dir / "stderr").string();
-
-    std::vector<std::string> argvText{tool.string()};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    ToolRun run;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << tool << " (build the vk-quillet target first)";
-        return run;
-    }
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
-    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    if (stdoutPath.empty()) run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    return run;
+    return vk::tool::testing_support::runTool(scratchDir(), args, stdoutPath.empty() ? "stdout.txt" : stdoutPath);
 }
 
 std::string fixture(const std::string& variant) {

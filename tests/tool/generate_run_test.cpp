@@ -10,18 +10,14 @@
 #include <iterator>
 
 #include "generate_test_support.h"
+#include "tool_run.h"
 
 namespace vk::tool {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace vk::tool::testing_support;
 using namespace std::string_view_literals;
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class GenerateRun : public ::testing::Test {
 protected:
@@ -32,26 +28,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static void write(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    static std::string read(const fs::path& path) { return readFile(path); }
+    static void write(const fs::path& path, const std::string& text) { writeFile(path, text); }
 
-    // Arguments are quoted for the shell; none of them holds a quote.
-    ToolRun run(const std::vector<std::string>& args) const {
-        std::string command = "'" + (fs::path(VK_BINARY_DIR) / "vk-quillet").string() + "'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >'" + (dir_ / "stdout").string() + "' 2>'" + (dir_ / "stderr").string() + "'";
-        ToolRun result;
-        const int status = std::system(command.c_str());
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = read(dir_ / "stdout");
-        result.err = read(dir_ / "stderr");
-        return result;
-    }
+    ToolRun run(const std::vector<std::string>& args) const { return runTool(dir_, args); }
 
     fs::path list(const std::string& json) const {
         const fs::path path = dir_ / "list.json";

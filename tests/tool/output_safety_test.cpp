@@ -20,24 +20,17 @@
 #include <vector>
 
 #include "a2l/project.h"
+#include "tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace vk::tool::testing_support;
 
 const std::string kTool = std::string(VK_BINARY_DIR) + "/vk-quillet";
 
 std::string fixture(const std::string& stem) {
     return std::string(VK_FIXTURE_DIR) + "/" + stem + "-armv7m.elf";
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 // Every entry below a directory with its content ("/" for a directory).
@@ -49,12 +42,6 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
     }
     return entries;
 }
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 // A variable list whose A2L text is far larger than 64 KiB.
 std::string bigList() {
@@ -81,15 +68,7 @@ protected:
     // Runs the tool in the test's directory; its streams go to files beside
     // out/, which is the directory the checks look at.
     ToolRun run(const std::vector<std::string>& args, const std::string& stdoutFile = "stdout.txt") const {
-        std::string command = "cd '" + root_.string() + "' && '" + kTool + "'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >'" + stdoutFile + "' 2>stderr.txt";
-        ToolRun result;
-        const int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        if (stdoutFile == "stdout.txt") result.out = readFile(root_ / "stdout.txt");
-        result.err = readFile(root_ / "stderr.txt");
-        return result;
+        return runTool(root_, args, stdoutFile);
     }
 
     // A tmpfs of `kib` KiB at out/NAME; false when this process may not mount.

@@ -19,28 +19,17 @@
 #include "a2l/source_index.h"
 #include "tests/tool/update_test_support.h"
 #include "tool/a2l_format.h"
+#include "tool_run.h"
 
 namespace vk::tool {
 namespace {
 
 namespace fs = std::filesystem;
+using vk::tool::testing_support::readFile;
+using vk::tool::testing_support::ToolRun;
+using vk::tool::testing_support::writeFile;
 
 const std::string kTool = std::string(VK_BINARY_DIR) + "/vk-quillet";
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // A fresh directory per test, under the build tree.
 fs::path workDir() {
