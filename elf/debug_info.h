@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "elf/elf_file.h"
+#include "elf/name_store.h"
 #include "foundation/result.h"
 
 namespace vk::elf {
@@ -26,11 +28,13 @@ enum class TypeKind : std::uint8_t {
     Function = 10,
 };
 
+// Names in the type table and the globals are views into DebugInfo::names.
+
 // A data member or base class. For a bit field, offset is that of its
 // storage unit and bitShift the position of its lowest bit within the
 // storage unit's value (read in the file's byte order).
 struct Member {
-    std::string name;
+    std::string_view name;
     std::uint64_t offset = 0;
     std::int32_t type = -1;
     std::uint16_t bitSize = 0;
@@ -39,12 +43,12 @@ struct Member {
 
 struct Enumerator {
     std::int64_t value = 0;
-    std::string name;
+    std::string_view name;
 };
 
 struct TypeInfo {
     TypeKind kind = TypeKind::Other;
-    std::string name;
+    std::string_view name;
     std::uint64_t byteSize = 0;
     std::uint8_t encoding = 0;  // DW_ATE code, Base entries only
     std::int32_t target = -1;   // always -1 for Pointer entries
@@ -54,11 +58,11 @@ struct TypeInfo {
 };
 
 struct GlobalVariable {
-    std::string name;
+    std::string_view name;
     std::uint64_t address = 0;
     std::int32_t typeIndex = -1;
     bool external = false;
-    std::string unitName;
+    std::string_view unitName;
 };
 
 struct DebugInfo {
@@ -66,16 +70,22 @@ struct DebugInfo {
     std::vector<GlobalVariable> globals;  // in .debug_info order
     std::vector<std::string> strings;     // always empty
     std::uint64_t addressSize = 4;        // of the last unit header read
+    NameStore names;                      // the text of every name above
+
+    DebugInfo() = default;
+    DebugInfo(DebugInfo&&) noexcept = default;
+    DebugInfo& operator=(DebugInfo&&) noexcept = default;
+    // A copy holds its own names.
+    DebugInfo(const DebugInfo& other);
+    DebugInfo& operator=(const DebugInfo& other);
 };
 
-// Names are copied into the result (of types, members, enumerators and
-// globals) up to a total of kDwarfNameBudgetBase + kDwarfNameBudgetFactor *
-// (the bytes of .debug_info, .debug_str and .debug_line_str); later names
-// read as empty, and a variable whose name reads as empty is not collected.
-// The units' names, which GlobalVariable::unitName repeats for every global,
-// have a budget of the same size of their own, so they never cost a variable
-// its name. So entries that all name one long string cannot make a small
-// file allocate gigabytes.
+// Each string of the file is kept once, however many entries name it, so
+// the names of real files cost at most about the size of their string
+// sections. Only names that overlap one another (entries naming every suffix
+// of one long string) can cost more; beyond kDwarfNameBudgetBase +
+// kDwarfNameBudgetFactor * (the bytes of .debug_info, .debug_str and
+// .debug_line_str) the load fails with "DWARF: DWARF data too large".
 inline constexpr std::uint64_t kDwarfNameBudgetBase = std::uint64_t{16} << 20;
 inline constexpr std::uint64_t kDwarfNameBudgetFactor = 8;
 

@@ -17,7 +17,7 @@ struct Unit {
     bool dwarf64 = false;
     std::uint64_t strOffsetsBase = 0;
     std::uint64_t addrBase = 0;
-    std::string name;
+    std::string_view name;  // kept in the result's names
 
     std::uint64_t offsetSize() const { return dwarf64 ? 8 : 4; }
 };

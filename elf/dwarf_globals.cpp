@@ -58,13 +58,13 @@ class ObjectsAtZero {
 public:
     explicit ObjectsAtZero(const ElfFile& file) : file_(file) {}
 
-    bool holds(const std::string& name) {
+    bool holds(std::string_view name) {
         if (!loaded_) {
             loaded_ = true;
             for (Symbol& s : readSymbols(file_))
                 if (s.type == STT_OBJECT && s.value == 0 && s.shndx != 0) names_.push_back(std::move(s.name));
         }
-        const std::string encoded = std::to_string(name.size()) + name;
+        const std::string encoded = std::to_string(name.size()).append(name);
         for (const std::string& symbol : names_) {
             if (symbol == name) return true;
             if (symbol.rfind("_Z", 0) == 0 && symbol.find(encoded) != std::string::npos) return true;
@@ -131,7 +131,7 @@ void DwarfReader::collectGlobals() {
         g.external = attrs.get(at::external) || (declaration != kNoDie && declared.get(at::external));
         g.address = address;
         if (!taken.insert(address).second) continue;
-        g.unitName = copyUnitName(unitOf(i).name);
+        g.unitName = unitOf(i).name;
         result.globals.push_back(std::move(g));
     }
 }

@@ -57,7 +57,7 @@ std::vector<std::string> typedefNames(const std::vector<TypeInfo>& types, std::i
     for (int n = 0; n < kMaxTypedefNames && valid(types, index); ++n) {
         const TypeInfo& t = types[static_cast<std::size_t>(index)];
         if (t.kind == TypeKind::Typedef)
-            names.push_back(t.name);
+            names.emplace_back(t.name);
         else if (t.kind != TypeKind::Qualified)
             break;
         index = t.target;

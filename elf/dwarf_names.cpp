@@ -113,16 +113,16 @@ std::string_view DwarfReader::directName(std::uint32_t die, const DieAttrs& attr
     return a ? attrString(unitOf(die), a) : std::string_view{};
 }
 
-std::string DwarfReader::dieName(std::uint32_t die) {
+std::string_view DwarfReader::dieName(std::uint32_t die) {
     return dieName(die, attrsOf(die));
 }
 
-std::string DwarfReader::dieName(std::uint32_t die, const DieAttrs& attrs) {
+std::string_view DwarfReader::dieName(std::uint32_t die, const DieAttrs& attrs) {
     DieAttrs linked;
     const DieAttrs* current = &attrs;
     for (int link = 0; link <= kMaxNameLinks; ++link) {
         const std::string_view name = directName(die, *current);
-        if (!name.empty()) return copyName(name);
+        if (!name.empty()) return keepName(name);
         std::uint32_t next = refTarget(current->get(at::declarationRef));
         if (next == kNoDie) next = refTarget(current->get(at::abstractOrigin));
         if (next == kNoDie) return {};
@@ -133,13 +133,17 @@ std::string DwarfReader::dieName(std::uint32_t die, const DieAttrs& attrs) {
     return {};
 }
 
-std::string DwarfReader::copyWithin(std::string_view name, std::uint64_t& bytesLeft) {
-    if (name.size() > bytesLeft) {
-        bytesLeft = 0;
-        return {};
-    }
-    bytesLeft -= name.size();
-    return std::string(name);
+std::string_view DwarfReader::keepName(std::string_view text) {
+    if (text.empty()) return {};
+    // Sections may overlap in a malformed file: one first byte can then
+    // start texts of two lengths, and only an equal one is shared.
+    const auto it = kept_.find(text.data());
+    if (it != kept_.end() && it->second.size() == text.size()) return it->second;
+    if (text.size() > nameBytesLeft_) throw ParseError("DWARF data too large");
+    nameBytesLeft_ -= text.size();
+    const std::string_view kept = result.names.keep(text);
+    if (it == kept_.end()) kept_.emplace(text.data(), kept);
+    return kept;
 }
 
 DebugInfo DwarfReader::takeResult() {

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -140,9 +141,10 @@ public:
     void collectGlobals();
     // Type index built for a DIE (kNoDie gives -1); each DIE is built once.
     std::int32_t buildType(std::uint32_t die);
-    std::string dieName(std::uint32_t die);
+    // The DIE's name, kept in the result's names.
+    std::string_view dieName(std::uint32_t die);
     // The same, starting from the DIE's attributes already decoded.
-    std::string dieName(std::uint32_t die, const DieAttrs& attrs);
+    std::string_view dieName(std::uint32_t die, const DieAttrs& attrs);
     // The DIE that the attribute refers to, or kNoDie.
     std::uint32_t refTarget(const Attr& a) const;
     std::uint32_t attrRef(std::uint32_t die, std::uint8_t code) const { return refTarget(attr(die, code)); }
@@ -158,10 +160,10 @@ public:
     std::string_view stringAt(ByteView section, std::uint64_t offset) const;
     // Offset in .debug_str of string-offsets entry `index`; false when it does not fit.
     bool strOffset(const Unit& unit, std::uint64_t index, std::uint64_t& offset) const;
-    // A name copied into the result, within the budgets that debug_info.h
-    // documents: that of the units' names, or that of all other names.
-    std::string copyName(std::string_view name) { return copyWithin(name, nameBytesLeft_); }
-    std::string copyUnitName(std::string_view name) { return copyWithin(name, unitNameBytesLeft_); }
+    // A string of the file's sections kept in the result's names, once per
+    // place in the file; beyond the budget that debug_info.h documents the
+    // load fails.
+    std::string_view keepName(std::string_view text);
 
     DebugInfo takeResult();
 
@@ -182,7 +184,6 @@ private:
     void readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitOffset);
     std::uint32_t loadAbbrevTable(std::uint64_t offset, const Unit& unit);
     std::string_view attrString(const Unit& unit, const Attr& a) const;
-    static std::string copyWithin(std::string_view name, std::uint64_t& bytesLeft);
     bool locationAddress(std::uint32_t die, const Attr& location, std::uint64_t& address) const;
 
     using AbbrevKey =
@@ -190,9 +191,9 @@ private:
     std::map<AbbrevKey, std::uint32_t> abbrevIndex_;
     std::uint64_t abbrevBytesLeft_ = 0;  // of .debug_abbrev still to be read, overlaps counted again
     std::uint64_t nameBytesLeft_ = 0;
-    std::uint64_t unitNameBytesLeft_ = 0;
-    mutable std::size_t lastUnit_ = 0;  // unitIndexOf: most lookups stay in one unit
-    std::vector<std::uint32_t> open_;   // DIE walk: open parents
+    std::unordered_map<const char*, std::string_view> kept_;  // by the text's first byte in the file
+    mutable std::size_t lastUnit_ = 0;                        // unitIndexOf: most lookups stay in one unit
+    std::vector<std::uint32_t> open_;                         // DIE walk: open parents
 };
 
 }  // namespace vk::elf

@@ -279,6 +279,13 @@ void TypeBuilder::finishMember(TypeFrame& f) {
 
 void TypeBuilder::finish(TypeFrame& f) {
     TypeInfo& t = f.info;
+    if (t.kind == TypeKind::Enum) {
+        // Reserved exactly: a header's enumerations repeat in every unit.
+        std::size_t count = 0;
+        for (std::uint32_t c = f.die + 1; c < r_.dies[f.die].subtreeEnd; c = r_.dies[c].subtreeEnd)
+            count += r_.dies[c].tag == 0x28;
+        t.enumerators.reserve(count);
+    }
     for (std::uint32_t c = f.die + 1; c < r_.dies[f.die].subtreeEnd; c = r_.dies[c].subtreeEnd) {
         const std::uint16_t tag = r_.dies[c].tag;
         if (t.kind == TypeKind::Array && tag == 0x21) {

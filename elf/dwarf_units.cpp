@@ -58,8 +58,7 @@ DwarfReader::DwarfReader(const ElfFile& file)
       addr(sectionData(file, ".debug_addr")),
       abbrevBytesLeft_(kAbbrevReadBase + kAbbrevReadFactor * abbrev.size()),
       nameBytesLeft_(kDwarfNameBudgetBase +
-                     kDwarfNameBudgetFactor * (info.size() + str.size() + lineStr.size())),
-      unitNameBytesLeft_(nameBytesLeft_) {}
+                     kDwarfNameBudgetFactor * (info.size() + str.size() + lineStr.size())) {}
 
 void DwarfReader::parseUnits() {
     Cursor c{info.data(), info.size(), elf.littleEndian, 0};
@@ -173,7 +172,7 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
     for (std::uint32_t parent : open_) dies[parent].subtreeEnd = static_cast<std::uint32_t>(dies.size());
     open_.clear();
 
-    if (lastUnitDie != kNoDie) unit.name = copyUnitName(directName(lastUnitDie, attrsOf(lastUnitDie)));
+    if (lastUnitDie != kNoDie) unit.name = keepName(directName(lastUnitDie, attrsOf(lastUnitDie)));
 }
 
 }  // namespace vk::elf

@@ -219,13 +219,14 @@ void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t 
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
                                       std::uint64_t arrayLimit, std::vector<std::string>* warnings) {
     std::vector<Variable> out;
-    flattenInto(debug, global.name, global.address, global.typeIndex, arrayLimit, out, warnings, 0);
+    flattenInto(debug, std::string(global.name), global.address, global.typeIndex, arrayLimit, out, warnings,
+                0);
     return out;
 }
 
 void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
                  const std::function<void(const Variable&)>& visit) {
-    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, global.name};
+    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, std::string(global.name)};
     step(walk, global.address, global.typeIndex, 0);
 }
 

@@ -16,15 +16,15 @@ std::string nameOf(const DebugInfo& debug, std::int32_t type, int links) {
     const TypeInfo& entry = debug.types[static_cast<std::size_t>(type)];
     switch (entry.kind) {
         case TypeKind::Struct:
-            return "struct " + entry.name;
+            return std::string("struct ").append(entry.name);
         case TypeKind::Union:
-            return "union " + entry.name;
+            return std::string("union ").append(entry.name);
         case TypeKind::Enum:
-            return "enum " + entry.name;
+            return std::string("enum ").append(entry.name);
         case TypeKind::Pointer:
             return "pointer";
         case TypeKind::Typedef:
-            return entry.name;
+            return std::string(entry.name);
         case TypeKind::Qualified:
             return nameOf(debug, entry.target, links + 1);
         case TypeKind::Array: {
@@ -33,7 +33,7 @@ std::string nameOf(const DebugInfo& debug, std::int32_t type, int links) {
             return text;
         }
         default:
-            return entry.name.empty() ? "?" : entry.name;
+            return entry.name.empty() ? "?" : std::string(entry.name);
     }
 }
 

@@ -70,7 +70,8 @@ std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugIn
     const vk::elf::TypeInfo* type = itemType(item, debug);
     if (type == nullptr) return table;
     if (type->kind == vk::elf::TypeKind::Enum) {
-        for (const vk::elf::Enumerator& e : type->enumerators) table.push_back({e.value, e.name});
+        for (const vk::elf::Enumerator& e : type->enumerators)
+            table.push_back({e.value, std::string(e.name)});
     } else if (type->kind == vk::elf::TypeKind::Base && type->encoding == kEncodingBoolean) {
         table.push_back({0, "false"});
         table.push_back({1, "true"});

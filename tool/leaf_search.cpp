@@ -106,7 +106,7 @@ public:
 
     LeafMatches run() {
         for (const auto& global : debug_.globals)
-            visit(global.name, flattenIndices(global.name), global.address, global.typeIndex, 0);
+            visit(std::string(global.name), flattenIndices(global.name), global.address, global.typeIndex, 0);
         return std::move(result_);
     }
 
@@ -193,7 +193,7 @@ private:
                       const TypeInfo& aggregate, std::int32_t depth) {
         for (const Member& member : aggregate.members) {
             // Unnamed members and base classes put their members under the enclosing name.
-            const std::string memberName = member.name.empty() ? name : name + "." + member.name;
+            const std::string memberName = member.name.empty() ? name : name + "." + std::string(member.name);
             const std::string memberAlias =
                 member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
             if (member.bitSize == 0) {

@@ -94,11 +94,11 @@ bool isFunctionLocal(const std::string& symbol) {
     return symbol.find('.') != std::string::npos || symbol.rfind("_ZZ", 0) == 0;
 }
 
-bool namesMatch(const std::string& symbol, const std::string& global) {
+bool namesMatch(const std::string& symbol, std::string_view global) {
     if (symbol == global) return true;
     // A C++ symbol holds the name with its length in front (_ZN6engine5g_rpmE).
     return symbol.rfind("_Z", 0) == 0 &&
-           symbol.find(std::to_string(global.size()) + global) != std::string::npos;
+           symbol.find(std::to_string(global.size()).append(global)) != std::string::npos;
 }
 
 class DwarfFixtureMatrix : public ::testing::TestWithParam<const char*> {};
@@ -169,7 +169,7 @@ TEST(DwarfFixtures, BitFieldMasksMatchTheStoredBits) {
         int checked = 0;
         for (const GlobalVariable& g : f.info.globals) {
             if (g.name.rfind("g_only_", 0) != 0) continue;
-            const std::string field = g.name.substr(7);
+            const std::string field(g.name.substr(7));
             std::uint64_t offset = 0;
             const Member* m = findMember(f, g.typeIndex, field, offset);
             ASSERT_NE(m, nullptr) << field;
@@ -261,7 +261,7 @@ TEST(DwarfFixtures, CppNamespacesClassesAndStaticMembers) {
     for (const Fixture& f : fixtures("dwarf_cpp")) {
         SCOPED_TRACE(f.variant);
         std::set<std::string> names;
-        for (const auto& g : f.info.globals) names.insert(g.name);
+        for (const auto& g : f.info.globals) names.emplace(g.name);
         const std::set<std::string> defined = {"g_rpm",    "g_ratio", "s_instances", "g_sensor", "g_holder",
                                                "g_target", "g_ref",   "g_hidden",    "s_inline"};
         if (isGcVariant(f.variant)) {
@@ -289,10 +289,10 @@ TEST(DwarfFixtures, AVariableEmittedByTwoUnitsIsCollectedOnce) {
     for (const Fixture& f : fixtures("dwarf_multi")) {
         SCOPED_TRACE(f.variant);
         std::map<std::string, int> count;
-        for (const auto& g : f.info.globals) ++count[g.name];
+        for (const auto& g : f.info.globals) ++count[std::string(g.name)];
         EXPECT_EQ(count, (std::map<std::string, int>{
                              {"g_defined_other", 1}, {"g_inline_shared", 1}, {"g_main_only", 1}}));
-        const std::string unit = f.global("g_defined_other")->unitName;
+        const std::string unit(f.global("g_defined_other")->unitName);
         EXPECT_NE(unit.find("other.cpp"), std::string::npos) << unit;
     }
 }

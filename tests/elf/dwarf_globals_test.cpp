@@ -35,7 +35,7 @@ Result<DebugInfo> loadUnit(Unit5& u, DwarfFile f = {}) {
 std::vector<std::string> names(const Result<DebugInfo>& r) {
     std::vector<std::string> out;
     if (!r.ok()) return {"error: " + r.error().message()};
-    for (const auto& g : r.value().globals) out.push_back(g.name);
+    for (const auto& g : r.value().globals) out.emplace_back(g.name);
     return out;
 }
 

@@ -23,27 +23,28 @@ public:
         debug.types.push_back(std::move(type));
         return static_cast<std::int32_t>(debug.types.size() - 1);
     }
-    std::int32_t base(std::string name, std::uint64_t size, std::uint8_t encoding = 0x05) {
-        return add({TypeKind::Base, std::move(name), size, encoding, -1, {}, {}, {}});
+    std::int32_t base(std::string_view name, std::uint64_t size, std::uint8_t encoding = 0x05) {
+        return add({TypeKind::Base, debug.names.keep(name), size, encoding, -1, {}, {}, {}});
     }
-    std::int32_t typedefOf(std::string name, std::int32_t target) {
-        return add({TypeKind::Typedef, std::move(name), 0, 0, target, {}, {}, {}});
+    std::int32_t typedefOf(std::string_view name, std::int32_t target) {
+        return add({TypeKind::Typedef, debug.names.keep(name), 0, 0, target, {}, {}, {}});
     }
     std::int32_t qualified(std::int32_t target) {
         return add({TypeKind::Qualified, "", 0, 0, target, {}, {}, {}});
     }
     std::int32_t pointer(std::uint64_t size) { return add({TypeKind::Pointer, "", size, 0, -1, {}, {}, {}}); }
-    std::int32_t enumeration(std::string name, std::uint64_t size) {
-        return add({TypeKind::Enum, std::move(name), size, 0, -1, {}, {}, {{0, "A"}}});
+    std::int32_t enumeration(std::string_view name, std::uint64_t size) {
+        return add({TypeKind::Enum, debug.names.keep(name), size, 0, -1, {}, {}, {{0, "A"}}});
     }
     std::int32_t array(std::int32_t element, std::vector<std::uint64_t> dims, std::uint64_t size = 0) {
         return add({TypeKind::Array, "", size, 0, element, {}, std::move(dims), {}});
     }
-    std::int32_t aggregate(TypeKind kind, std::string name, std::uint64_t size, std::vector<Member> members) {
-        return add({kind, std::move(name), size, 0, -1, std::move(members), {}, {}});
+    std::int32_t aggregate(TypeKind kind, std::string_view name, std::uint64_t size,
+                           std::vector<Member> members) {
+        return add({kind, debug.names.keep(name), size, 0, -1, std::move(members), {}, {}});
     }
-    std::int32_t structure(std::string name, std::uint64_t size, std::vector<Member> members) {
-        return aggregate(TypeKind::Struct, std::move(name), size, std::move(members));
+    std::int32_t structure(std::string_view name, std::uint64_t size, std::vector<Member> members) {
+        return aggregate(TypeKind::Struct, name, size, std::move(members));
     }
 
     std::vector<Variable> flatten(std::int32_t type, std::uint64_t limit = 16,
@@ -59,9 +60,10 @@ std::vector<std::string> names(const std::vector<Variable>& leaves) {
     return out;
 }
 
-Member member(std::string name, std::uint64_t offset, std::int32_t type, std::uint16_t bitSize = 0,
+Member member(std::string_view name, std::uint64_t offset, std::int32_t type, std::uint16_t bitSize = 0,
               std::uint16_t bitShift = 0) {
-    return Member{std::move(name), offset, type, bitSize, bitShift};
+    static NameStore names;  // for the whole test program
+    return Member{names.keep(name), offset, type, bitSize, bitShift};
 }
 
 TEST(FlattenLeaves, ScalarGlobalsGiveOneLeafEach) {

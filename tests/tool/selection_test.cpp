@@ -151,9 +151,9 @@ vk::elf::DebugInfo handMadeDebugInfo() {
     return debug;
 }
 
-void addGlobal(vk::elf::DebugInfo& debug, std::string name, std::uint64_t address, std::int32_t type) {
+void addGlobal(vk::elf::DebugInfo& debug, std::string_view name, std::uint64_t address, std::int32_t type) {
     vk::elf::GlobalVariable global;
-    global.name = std::move(name);
+    global.name = debug.names.keep(name);
     global.address = address;
     global.typeIndex = type;
     debug.globals.push_back(std::move(global));

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -21,6 +22,7 @@ struct ToolRun {
     int status = -1;
     std::string out;
     std::string err;
+    long maxRssKb = 0;  // peak resident memory of the run
 };
 
 inline std::string readFile(const std::filesystem::path& path) {
@@ -32,7 +34,9 @@ inline void writeFile(const std::filesystem::path& path, const std::string& text
     std::ofstream(path, std::ios::binary) << text;
 }
 
-inline std::filesystem::path toolPath() { return std::filesystem::path(VK_BINARY_DIR) / "vk-quillet"; }
+inline std::filesystem::path toolPath() {
+    return std::filesystem::path(VK_BINARY_DIR) / "vk-quillet";
+}
 
 // Runs the tool in `dir` with `args` (no shell: any bytes pass). Standard
 // error goes to dir/stderr.txt, standard output to `stdoutFile` (relative to
@@ -59,7 +63,9 @@ inline ToolRun runTool(const std::filesystem::path& dir, const std::vector<std::
         return run;
     }
     int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
+    struct rusage usage {};
+    ::wait4(pid, &wstatus, 0, &usage);
+    run.maxRssKb = usage.ru_maxrss;
     run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     if (stdoutFile == "stdout.txt") run.out = readFile(dir / "stdout.txt");
     run.err = readFile(dir / "stderr.txt");
