@@ -57,3 +57,5 @@ done
 
 python3 "$here/runner.py" --tool "$tool" --data "$data" --sizes "$list" --dwarf "$dwarf" \
     --reps "${BENCH_REPS:-0}" --modes "${BENCH_MODES:-}" --memory-limit-gb "${BENCH_MEM_GB:-16}"
+
+python3 "$here/hostile.py" --tool "$tool" --data "$data" --reps "${BENCH_REPS:-3}"

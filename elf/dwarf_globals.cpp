@@ -1,10 +1,12 @@
 // Collecting the global variables that live at one fixed address.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
 
 #include "elf/dwarf_reader.h"
+#include "elf/objects_at_zero.h"
 
 namespace vk::elf {
 namespace {
@@ -13,6 +15,8 @@ constexpr std::uint64_t SHF_ALLOC = 0x2;
 // Type entries (128 bytes each) and addresses reserved at most ahead: beyond
 // it the tables grow as they do.
 constexpr std::size_t kTypeReserveLimit = std::size_t{1} << 23;
+
+}  // namespace
 
 // The address ranges of the image's allocated sections, sorted and merged.
 // A linker that discards a variable's section (--gc-sections) leaves its
@@ -49,37 +53,6 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges_;
 };
 
-// A discarded variable's location reads 0 whichever linker wrote it. In an
-// image that itself starts at 0 (flash at 0 on many microcontrollers) that
-// address is allocated too, so a variable there is taken only when the
-// symbol table holds a data object of its name at 0; a C++ symbol is
-// mangled and holds the name as its length and text.
-class ObjectsAtZero {
-public:
-    explicit ObjectsAtZero(const ElfFile& file) : file_(file) {}
-
-    bool holds(std::string_view name) {
-        if (!loaded_) {
-            loaded_ = true;
-            for (Symbol& s : readSymbols(file_))
-                if (s.type == STT_OBJECT && s.value == 0 && s.shndx != 0) names_.push_back(std::move(s.name));
-        }
-        const std::string encoded = std::to_string(name.size()).append(name);
-        for (const std::string& symbol : names_) {
-            if (symbol == name) return true;
-            if (symbol.rfind("_Z", 0) == 0 && symbol.find(encoded) != std::string::npos) return true;
-        }
-        return false;
-    }
-
-private:
-    const ElfFile& file_;
-    bool loaded_ = false;
-    std::vector<std::string> names_;
-};
-
-}  // namespace
-
 // True when the location is exactly one operation giving an address.
 // An operand cut short by the block's end fails with "DWARF data truncated".
 bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_t& address) const {
@@ -104,9 +77,31 @@ bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_
     return c.pos == c.size;
 }
 
+// Whether a variable DIE of global scope is a definition at one fixed
+// address inside the image; tested before its name is read.
+bool DwarfReader::fixedGlobal(std::uint32_t die, const DieAttrs& attrs, const AllocatedRanges& allocated,
+                              std::uint64_t& address) const {
+    if (attrs.get(at::declaration)) return false;
+    return locationAddress(die, attrs.get(at::location), address) && allocated.contains(address);
+}
+
+// The names of the variables at address 0 from DIE `first` on, which the
+// symbols at 0 are searched for all at once.
+std::vector<std::string_view> DwarfReader::namesAtZero(std::uint32_t first,
+                                                       const AllocatedRanges& allocated) {
+    std::vector<std::string_view> names;
+    for (std::uint32_t i = first; i < dies.size(); ++i) {
+        if (dies[i].tag != 0x34 || !(dies[i].flags & kInGlobalScope)) continue;
+        const DieAttrs attrs = attrsOf(i);
+        std::uint64_t address = 0;
+        if (fixedGlobal(i, attrs, allocated, address) && address == 0) names.push_back(dieName(i, attrs));
+    }
+    return names;
+}
+
 void DwarfReader::collectGlobals() {
     const AllocatedRanges allocated(elf);
-    ObjectsAtZero atZero(elf);
+    std::optional<ObjectsAtZero> atZero;  // searched at the first variable at 0
     std::unordered_set<std::uint64_t> taken;
     taken.reserve(std::min(globalScopeVariables, kTypeReserveLimit));
     // Entries are reserved up to the type DIEs' count: the table then never
@@ -116,12 +111,15 @@ void DwarfReader::collectGlobals() {
         const Die& d = dies[i];
         if (d.tag != 0x34 || !(d.flags & kInGlobalScope)) continue;
         const DieAttrs attrs = attrsOf(i);
-        if (attrs.get(at::declaration)) continue;
         std::uint64_t address = 0;
-        if (!locationAddress(i, attrs.get(at::location), address) || !allocated.contains(address)) continue;
+        if (!fixedGlobal(i, attrs, allocated, address)) continue;
         GlobalVariable g;
         g.name = dieName(i, attrs);
-        if (g.name.empty() || (address == 0 && !atZero.holds(g.name))) continue;
+        if (g.name.empty()) continue;
+        if (address == 0) {
+            if (!atZero) atZero.emplace(elf, namesAtZero(i, allocated));
+            if (!atZero->holds(g.name)) continue;
+        }
 
         const std::uint32_t declaration = refTarget(attrs.get(at::declarationRef));
         const DieAttrs declared = declaration != kNoDie ? attrsOf(declaration) : DieAttrs{};

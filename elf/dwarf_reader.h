@@ -131,6 +131,8 @@ struct Die {
 
 inline constexpr std::uint8_t kInGlobalScope = 1;  // every ancestor is a unit, namespace or class
 
+class AllocatedRanges;
+
 class DwarfReader {
 public:
     explicit DwarfReader(const ElfFile& file);
@@ -185,6 +187,9 @@ private:
     std::uint32_t loadAbbrevTable(std::uint64_t offset, const Unit& unit);
     std::string_view attrString(const Unit& unit, const Attr& a) const;
     bool locationAddress(std::uint32_t die, const Attr& location, std::uint64_t& address) const;
+    bool fixedGlobal(std::uint32_t die, const DieAttrs& attrs, const AllocatedRanges& allocated,
+                     std::uint64_t& address) const;
+    std::vector<std::string_view> namesAtZero(std::uint32_t first, const AllocatedRanges& allocated);
 
     using AbbrevKey =
         std::tuple<std::uint64_t, std::uint8_t, bool, bool>;  // offset, address size, v2, 64-bit

@@ -21,10 +21,33 @@ struct Walk {
     const std::function<void(const Variable&)>* visit;
     std::vector<std::string>* warnings;
     std::string name;
+    ExpansionBudget* run = nullptr;
     Variable scratch{};
     std::uint64_t values = kFlattenValueBudget;
     std::uint64_t bytes = kFlattenByteBudget;
     bool exhausted = false;
+    std::uint64_t startValues = 0;  // of values and bytes, when a run's budget is charged
+    std::uint64_t startBytes = 0;
+
+    // The walk's own bounds, or what is left of the run's where that is less.
+    void start() {
+        if (run == nullptr) return;
+        values = std::min(values, run->values);
+        bytes = std::min(bytes, run->bytes);
+        startValues = values;
+        startBytes = bytes;
+    }
+    // Charges the run with what the walk spent; true when the run's budget
+    // rather than the walk's own bounds stopped it.
+    bool finish() {
+        if (run == nullptr) return false;
+        run->values -= startValues - values;
+        run->bytes -= startBytes - bytes;
+        const bool stoppedByRun =
+            exhausted && (values == 0 ? startValues < kFlattenValueBudget : startBytes < kFlattenByteBudget);
+        run->reached = run->reached || stoppedByRun;
+        return stoppedByRun;
+    }
 
     // Takes `cost` bytes from the budget; false (and the walk ends) when they
     // are not left.
@@ -207,27 +230,42 @@ void appendIndexText(std::string& text, const std::vector<std::uint64_t>& dims, 
 
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
-                 std::int32_t depth) {
-    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name};
+                 std::int32_t depth, ExpansionBudget* run) {
+    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name, run};
+    walk.start();
     step(walk, address, type, depth);
-    if (walk.exhausted && warnings != nullptr) {
+    if (!walk.finish() && walk.exhausted && warnings != nullptr) {
         warnings->push_back(name + ": expansion stopped after " +
                             std::to_string(kFlattenValueBudget - walk.values) + " values");
     }
 }
 
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
-                                      std::uint64_t arrayLimit, std::vector<std::string>* warnings) {
+                                      std::uint64_t arrayLimit, std::vector<std::string>* warnings,
+                                      ExpansionBudget* run) {
     std::vector<Variable> out;
     flattenInto(debug, std::string(global.name), global.address, global.typeIndex, arrayLimit, out, warnings,
-                0);
+                0, run);
     return out;
 }
 
 void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
-                 const std::function<void(const Variable&)>& visit) {
-    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, std::string(global.name)};
+                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run) {
+    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, std::string(global.name), run};
+    walk.start();
     step(walk, global.address, global.typeIndex, 0);
+    walk.finish();
+}
+
+ExpansionBudget expansionBudget(const ElfFile& file) {
+    const std::uint64_t info = sectionData(file, ".debug_info").size();
+    const std::uint64_t values = kRunValueBase + kRunValueFactor * info;
+    return ExpansionBudget{values, kRunByteBase + kRunByteFactor * info, values, false};
+}
+
+std::string budgetReachedMessage(const ExpansionBudget& budget) {
+    return "expansion stopped after " + std::to_string(budget.limit - budget.values) +
+           " values in all, the limit for this input; later values are left out";
 }
 
 }  // namespace vk::elf

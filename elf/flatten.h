@@ -36,29 +36,53 @@ struct Variable {
 inline constexpr std::uint64_t kFlattenValueBudget = std::uint64_t{1} << 21;
 inline constexpr std::uint64_t kFlattenByteBudget = std::uint64_t{256} << 20;
 
+// The expansion work of one run, shared by all its expansions and counted
+// as above: values visited, bytes of leaves and warnings. Those bounds hold
+// per expansion, so debug information whose types branch into billions of
+// values under each of many globals would still keep a run going for hours.
+// expansionBudget() sizes it from the input, far above what real firmware
+// needs; an expansion that reaches it stops, and sets `reached`.
+struct ExpansionBudget {
+    std::uint64_t values = 0;
+    std::uint64_t bytes = 0;
+    std::uint64_t limit = 0;  // the values it started with
+    bool reached = false;
+};
+inline constexpr std::uint64_t kRunValueBase = std::uint64_t{1} << 25;
+inline constexpr std::uint64_t kRunValueFactor = 16;  // per byte of .debug_info
+inline constexpr std::uint64_t kRunByteBase = std::uint64_t{4} << 30;
+inline constexpr std::uint64_t kRunByteFactor = 256;
+
+ExpansionBudget expansionBudget(const ElfFile& file);
+
+// "expansion stopped after N values in all ...", for a budget that was reached.
+std::string budgetReachedMessage(const ExpansionBudget& budget);
+
 // Members in declaration order, array elements in row-major order. Arrays
 // yield at most `arrayLimit` elements each (counted over all dimensions);
 // when `warnings` is given, every truncated array adds one line to it.
+// With a run's budget the expansion also counts against it; an expansion
+// stopped by the run's budget adds no warning of its own.
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
-                                      std::uint64_t arrayLimit, std::vector<std::string>* warnings);
+                                      std::uint64_t arrayLimit, std::vector<std::string>* warnings,
+                                      ExpansionBudget* run = nullptr);
 
 // One step of the expansion, for the value `name` at `address` whose
 // declared type is `type`; `depth` is 0 for the global itself, and values
 // more than 16 levels down are dropped.
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
-                 std::int32_t depth);
+                 std::int32_t depth, ExpansionBudget* run = nullptr);
 
 // Calls `visit` for each leaf that flattenVariable (no warnings) gives, in
 // the same order and within the same bounds, without collecting them: the
 // Variable passed is reused from leaf to leaf and its typedefNames stay empty.
 void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
-                 const std::function<void(const Variable&)>& visit);
+                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run = nullptr);
 
 // "int", "struct point", "pointer", "uint8[4][2]", ...; "void" for a
 // negative index.
 std::string typeName(const DebugInfo& debug, std::int32_t type);
-
 
 // Appends "[i][j]..." for the element at row-major position `position` of an
 // array with these dimensions and element count, as flattening names it.

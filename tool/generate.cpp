@@ -12,7 +12,8 @@ Result<GeneratedA2l> generate(const vk::elf::ElfFile& elf, const vk::elf::DebugI
                               std::string_view variableList, const std::string& defaultModuleName) {
     try {
         const VariableList list = readVariableList(variableList, defaultModuleName);
-        Selection selection = selectItems(debug, list.variables, list.maxArrayElements);
+        vk::elf::ExpansionBudget budget = vk::elf::expansionBudget(elf);
+        Selection selection = selectItems(debug, list.variables, list.maxArrayElements, &budget);
         GeneratedA2l result = writeA2l(list, selection.items, debug, elf.littleEndian);
         result.warnings = std::move(selection.warnings);
         return result;

@@ -105,8 +105,9 @@ int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::
         ++written;
         if (block.size() >= kWriteBlock) flush();
     };
+    vk::elf::ExpansionBudget budget = vk::elf::expansionBudget(elf);
     for (const vk::elf::GlobalVariable& global : debug.globals) {
-        vk::elf::forEachLeaf(debug, global, options.maxArray, print);
+        vk::elf::forEachLeaf(debug, global, options.maxArray, print, &budget);
         if (!complete) break;
     }
     if (complete) flush();
@@ -115,6 +116,7 @@ int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::
         std::fputs("error: cannot write the list to standard output\n", stderr);
         return 1;
     }
+    if (budget.reached) std::fprintf(stderr, "warning: %s\n", vk::elf::budgetReachedMessage(budget).c_str());
     const std::string summary = listSummary(written, debug.globals.size(), elf);
     std::fwrite(summary.data(), 1, summary.size(), stderr);
     return 0;

@@ -93,16 +93,17 @@ bool entryMatches(std::string_view pattern, std::string_view name) {
 }
 
 Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<VariableSpec>& specs,
-                      std::uint64_t arrayLimit) {
+                      std::uint64_t arrayLimit, vk::elf::ExpansionBudget* run) {
     SelectionState state{debug, specs, std::vector<bool>(specs.size(), false), {}, {}};
     for (const vk::elf::GlobalVariable& global : debug.globals) {
         std::vector<std::string> flattenWarnings;
         const std::vector<Variable> scalars =
-            vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings);
+            vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings, run);
         if (selectGlobal(state, scalars)) {
             for (std::string& warning : flattenWarnings) state.result.warnings.push_back(std::move(warning));
         }
     }
+    if (run != nullptr && run->reached) state.result.warnings.push_back(vk::elf::budgetReachedMessage(*run));
     for (std::size_t i = 0; i < specs.size(); ++i) {
         if (!state.used[i]) {
             state.result.warnings.push_back("'" + specs[i].pattern + "' matches no variable in the ELF file");

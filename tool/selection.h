@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "elf/debug_info.h"
+#include "elf/flatten.h"
 #include "tool/variable_list.h"
 
 namespace vk::tool {
@@ -45,6 +46,6 @@ bool entryMatches(std::string_view pattern, std::string_view name);
 // Throws only for a wrongly typed "pointer" of a matching entry. The items point
 // into specs, which must outlive them.
 Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<VariableSpec>& specs,
-                      std::uint64_t arrayLimit);
+                      std::uint64_t arrayLimit, vk::elf::ExpansionBudget* run = nullptr);
 
 }  // namespace vk::tool

@@ -234,9 +234,41 @@ TEST(DwarfGlobals, AtAnAllocatedZeroOnlyVariablesThatTheSymbolTableHasThere) {
     EXPECT_EQ(collected(imageAtZero({{"discarded", 0}})), (std::vector<std::string>{"data"}));
     EXPECT_EQ(collected(imageAtZero({{"vectors", 4}})), (std::vector<std::string>{"vectors", "data"}));
     EXPECT_EQ(collected(imageAtZero({{"_ZN2ns5tableE", 4}})), (std::vector<std::string>{"table", "data"}));
+    // The length may follow a name that ends in a digit; a wrong one does not count.
+    EXPECT_EQ(collected(imageAtZero({{"_ZN4ns_15tableE", 4}})), (std::vector<std::string>{"table", "data"}));
+    EXPECT_EQ(collected(imageAtZero({{"_ZN2ns6tableXE", 4}, {"_ZN2ns4tableE", 4}})),
+              (std::vector<std::string>{"data"}));
     DwarfFile noSymbols;
     noSymbols.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
     EXPECT_EQ(collected(noSymbols), (std::vector<std::string>{"data"}));
+}
+
+TEST(DwarfGlobals, AtZeroTheFirstVariableThatASymbolNamesWins) {
+    // Thousands at 0 of each, only one symbol naming a variable, late in both
+    // lists: every name is searched for, and the first one held is taken.
+    constexpr int kCount = 3000;
+    Unit5 u;
+    std::vector<std::string> vars, symbols;
+    for (int i = 0; i < kCount; ++i) {
+        vars.push_back("v" + std::to_string(i));
+        symbols.push_back("_ZN2ns" + std::to_string(2 + std::to_string(i).size()) + "w_" + std::to_string(i) +
+                          "E");
+    }
+    symbols[kCount - 2] = "_ZN2ns5v2998E";
+    symbols[kCount - 1] = "v2999";
+    for (const std::string& v : vars) u.var(v.c_str(), 0);
+    DwarfFile f;
+    f.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
+    Bytes strtab, symtab;
+    strtab.u8(0);
+    symtab.u32(0).u32(0).u32(0).u8(0).u8(0).u16(0);
+    for (const std::string& name : symbols) {
+        symtab.u32(strtab.size()).u32(0).u32(4).u8(0x11).u8(0).u16(4);
+        strtab.str(name);
+    }
+    f.extra.push_back(SectionSpec{".strtab", strtab.data, 3});
+    f.extra.push_back(SectionSpec{".symtab", symtab.data, 2, 0, 0, 0, ".strtab"});
+    EXPECT_EQ(names(loadUnit(u, std::move(f))), (std::vector<std::string>{"v2998"}));
 }
 
 }  // namespace

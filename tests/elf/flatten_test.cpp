@@ -380,6 +380,42 @@ TEST(FlattenBudget, WarningsCountAgainstTheByteBudget) {
 }
 
 // list mode's leaves are forEachLeaf's; they must be flattenVariable's.
+TEST(FlattenBudget, OneRunBudgetIsSharedByEveryExpansion) {
+    Types t;
+    const std::int32_t u8 = t.base("u8", 1);
+    const std::int32_t mib = t.array(u8, {1u << 20}, 1u << 20);  // 1 + 2^20 values each
+    const GlobalVariable g{"g", 0x1000, mib, true, "unit.c"};
+    ExpansionBudget run{3 * ((1u << 20) + 1) + 5, std::uint64_t{1} << 40, 0, false};
+    run.limit = run.values;
+    std::vector<std::string> warnings;
+    std::uint64_t leaves = 0;
+    for (int i = 0; i < 6; ++i) leaves += flattenVariable(t.debug, g, 1u << 20, &warnings, &run).size();
+    EXPECT_EQ(leaves, 3u * (1u << 20) + 4);  // the fourth stops after its array and 4 elements
+    EXPECT_TRUE(run.reached);
+    EXPECT_EQ(run.values, 0u);
+    EXPECT_TRUE(warnings.empty()) << warnings[0];  // the run says it once, not each global
+    EXPECT_EQ(budgetReachedMessage(run),
+              "expansion stopped after " + std::to_string(run.limit) +
+                  " values in all, the limit for this input; later values are left out");
+
+    // Listing counts against the same kind of budget; an expansion's own bound
+    // still warns by itself while the run has room.
+    ExpansionBudget listing{(1u << 20) + 3, std::uint64_t{1} << 40, (1u << 20) + 3, false};
+    std::uint64_t listed = 0;
+    for (int i = 0; i < 2; ++i)
+        forEachLeaf(
+            t.debug, g, 1u << 20, [&](const Variable&) { ++listed; }, &listing);
+    EXPECT_EQ(listed, (1u << 20) + 1);
+    EXPECT_TRUE(listing.reached);
+    const std::int32_t huge = t.array(u8, {1u << 22}, 1u << 22);
+    ExpansionBudget roomy{std::uint64_t{1} << 30, std::uint64_t{1} << 40, std::uint64_t{1} << 30, false};
+    flattenVariable(t.debug, GlobalVariable{"h", 0, huge, true, ""}, 1u << 22, &warnings, &roomy);
+    EXPECT_FALSE(roomy.reached);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "h: expansion stopped after " + std::to_string(kFlattenValueBudget) + " values");
+    EXPECT_EQ(roomy.values, (std::uint64_t{1} << 30) - kFlattenValueBudget);
+}
+
 TEST(FlattenBudget, ForEachLeafGivesTheLeavesOfFlattenVariable) {
     for (const char* variant : {"armv7m", "ppc64-dwarf64"}) {
         auto elf = loadElf(std::string(VK_FIXTURE_DIR) + "/listing-" + variant + ".elf");

@@ -189,6 +189,19 @@ TEST(Selection, FirstMatchingEntryDecides) {
                                         "'nothing*' matches no variable in the ELF file"}));
 }
 
+TEST(Selection, TheRunBudgetEndsTheSelectionWithOneWarning) {
+    vk::elf::DebugInfo debug = handMadeDebugInfo();
+    for (int i = 0; i < 4; ++i) addGlobal(debug, "v" + std::to_string(i), 0x100 + 4 * i, kInt);
+    vk::elf::ExpansionBudget run{2, std::uint64_t{1} << 30, 2, false};
+    const std::vector<VariableSpec> entries = specs(R"([{"name": "v*"}])");
+    const Selection selection = selectItems(debug, entries, 64, &run);
+    EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"v0", "v1"}));
+    EXPECT_EQ(
+        selection.warnings,
+        (std::vector<std::string>{
+            "expansion stopped after 2 values in all, the limit for this input; later values are left out"}));
+}
+
 TEST(Selection, DuplicateIdentifiersKeepTheFirstSilently) {
     vk::elf::DebugInfo debug = handMadeDebugInfo();
     addGlobal(debug, "ns::v", 0x100, kInt);
