@@ -92,8 +92,11 @@ Result<Lexeme> quotedString(Lexer& lexer) {
     std::uint64_t at = start;
     while (at < text.size()) {
         const char c = text[at];
-        if (c == '"') break;
-        if (c == '\\' && at + 1 < text.size()) {
+        if (c == '"') {
+            // Two quotes stand for one inside the string, as other tools write it.
+            if (at + 1 >= text.size() || text[at + 1] != '"') break;
+            ++at;
+        } else if (c == '\\' && at + 1 < text.size()) {
             ++at;
             if (text[at] == '\n') ++lexer.line;
         } else if (c == '\n') {

@@ -23,6 +23,8 @@ std::string unescape(std::string_view text) {
                 c = '\t';
             else if (c == 'n')
                 c = '\n';
+        } else if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+            ++i;  // a doubled quote
         }
         out.push_back(c);
     }

@@ -17,7 +17,7 @@ enum class TokenKind : std::uint8_t {
 struct Token {
     TokenKind kind = TokenKind::Word;
     // Words and numbers: the whole lexeme, sign and "0x" included. Strings: the
-    // bytes between the quotes, escapes unresolved (see unescape).
+    // bytes between the quotes, escapes and doubled quotes unresolved (see unescape).
     std::string_view text;
     // Numbers: the value. Words: the value of a numeric leading part (12ab gives
     // 12), else 0. Strings: 0.
@@ -29,7 +29,8 @@ struct Token {
 };
 
 // The value of a string token's text: backslash-r, -t and -n give CR, TAB and LF,
-// a backslash before any other byte gives that byte, a final backslash stays.
+// a backslash before any other byte gives that byte, a final backslash stays, and
+// two quotes give one.
 std::string unescape(std::string_view text);
 
 // Classifies a run of word characters as a number or a word and fills its value.

@@ -129,11 +129,27 @@ TEST(LexerTokens, UnterminatedStringReportsTheLastLine) {
     EXPECT_EQ(lexErrorOf("\"escaped quote\\\""), "A2L line 1: unterminated string");
 }
 
+TEST(LexerTokens, DoubledQuotesStayInsideTheString) {
+    // Other tools write a quote inside a string as two quotes.
+    std::vector<std::string> texts;
+    for (const Lexeme& l :
+         lexAll("\"Pressure \"\"chamber\"\" 03\" \"\"\"\" \"\"\"a\"\"\"\n\"\" \"a\" \"b\" \"\"\n0")) {
+        if (l.kind == LexemeKind::Token)
+            texts.push_back(unescape(l.token.text) + "|" + std::to_string(l.token.line));
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Pressure \"chamber\" 03|1", "\"|1", "\"a\"|1", "|2", "a|2",
+                                               "b|2", "|2", "0|3"}));
+    EXPECT_EQ(onlyToken("\"two\nlines \"\"\n\"\"\"").text, "two\nlines \"\"\n\"\"");
+    EXPECT_EQ(lexErrorOf("\"abc\"\""), "A2L line 1: unterminated string");
+    EXPECT_EQ(lexErrorOf("x \"a\"\"\nb"), "A2L line 2: unterminated string");
+}
+
 TEST(LexerTokens, Unescape) {
     EXPECT_EQ(unescape("a\\tb"), "a\tb");
     EXPECT_EQ(unescape("\\r\\n\\q\\\\"), "\r\nq\\");
     EXPECT_EQ(unescape("end\\"), "end\\");
     EXPECT_EQ(unescape(""), "");
+    EXPECT_EQ(unescape("say \"\"hi\"\" \\\"\""), "say \"hi\" \"\"");
 }
 
 struct Classified {

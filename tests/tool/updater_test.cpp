@@ -212,6 +212,39 @@ TEST(Update, ReplacedTokenNeverJoinsItsNeighbours) {
     EXPECT_EQ(level->dataType, vk::a2l::DataType::UWord);
 }
 
+// Long identifiers with quotes written doubled, as other tools write them: the
+// strings stay whole, so only the address and data-type tokens change and
+// every object is counted.
+TEST(Update, DoubledQuotesInStringsKeepTheirObjectsWhole) {
+    const Image image = testing::loadImage("update_after", "armv7m");
+    const std::string counter = hexAddress(image.leaf("counter").address);
+    const std::string level = hexAddress(image.leaf("level").address);
+    Texts t;
+    t.both("/begin PROJECT p \"\"\"quoted\"\" project\"\n/begin MODULE m \"\"\n");
+    t.differ("/begin MEASUREMENT counter \"Pressure \"\"chamber\"\" 03\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x1",
+             "/begin MEASUREMENT counter \"Pressure \"\"chamber\"\" 03\" UBYTE CM 0 0 0 255 ECU_ADDRESS " +
+                 counter);
+    t.both(" /end MEASUREMENT\n");
+    t.differ("/begin MEASUREMENT level \"\"\"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x2",
+             "/begin MEASUREMENT level \"\"\"\" UWORD CM 0 0 0 255 ECU_ADDRESS " + level);
+    t.both(" /end MEASUREMENT\n");
+    t.differ("/begin CHARACTERISTIC level \"a \"\"\"\" b\" VALUE 0x3",
+             "/begin CHARACTERISTIC level \"a \"\"\"\" b\" VALUE " + level);
+    t.both(" RL 0 CM 0 255 /end CHARACTERISTIC\n/end MODULE\n/end PROJECT\n");
+    auto result = update(image.elf, image.debug, t.in);
+    ASSERT_TRUE(result.ok()) << result.error().message();
+    EXPECT_EQ(result.value().text, t.out);
+    EXPECT_EQ(result.value().objects, 3u);
+    EXPECT_EQ(result.value().addressesChanged, 3u);
+    EXPECT_EQ(result.value().changed.size(), 4u);
+    expectInvariant(result.value());
+    auto reloaded = vk::a2l::parse(result.value().text);
+    ASSERT_TRUE(reloaded.ok()) << reloaded.error().message();
+    const vk::a2l::Measurement* m = reloaded.value().modules.at(0).findMeasurement("counter");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->longIdentifier, "Pressure \"chamber\" 03");
+}
+
 // Debug information made by hand for what no 32-bit fixture can hold.
 struct HandMade {
     vk::elf::ElfFile elf;  // no symbols
