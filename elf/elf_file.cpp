@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "foundation/file_read.h"
+#include "foundation/path.h"
 
 namespace vk::elf {
 namespace {
@@ -73,22 +74,6 @@ HeaderTable readHeaderTable(const ElfFile& f) {
     return t;
 }
 
-// Reads the whole file with its buffer reserved from the file's size, so a
-// large file is not copied while a vector doubles. A read error ends the
-// data as the end of the file does.
-std::vector<std::uint8_t> readAll(std::ifstream& in, const std::filesystem::path& path) {
-    std::vector<std::uint8_t> data;
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) {
-        const std::uintmax_t size = std::filesystem::file_size(path, ec);
-        if (!ec && size < data.max_size()) data.reserve(static_cast<std::size_t>(size));
-    }
-    std::vector<char> buffer(1 << 20);
-    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
-        data.insert(data.end(), buffer.data(), buffer.data() + in.gcount());
-    return data;
-}
-
 }  // namespace
 
 std::uint64_t readUnsigned(const ElfFile& file, const std::uint8_t* p, std::size_t n) {
@@ -102,11 +87,9 @@ std::uint64_t readUnsigned(const ElfFile& file, const std::uint8_t* p, std::size
 }
 
 Result<ElfFile> loadElf(const std::filesystem::path& path) {
-    const std::string label = pathToUtf8(path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return makeError(ErrorCode::NotFound, "cannot open " + label);
-    std::vector<std::uint8_t> data = readAll(in, path);
-    return parseElf(std::move(data), label);
+    Result<std::vector<std::uint8_t>> data = readFileBytes(path);
+    if (!data.ok()) return data.error();
+    return parseElf(std::move(data.value()), pathToUtf8(path));
 }
 
 Result<ElfFile> parseElf(std::vector<std::uint8_t> data, std::string_view label) {

@@ -1,8 +1,9 @@
 #include "tool/file_path.h"
 
-#include "foundation/path.h"
-
 #include <string>
+
+#include "foundation/file_read.h"
+#include "foundation/path.h"
 
 namespace vk::tool {
 
@@ -51,6 +52,12 @@ Result<std::filesystem::path> pathFromArgument(std::string_view argument) {
     }
 #endif
     return pathFromUtf8(argument);
+}
+
+Result<std::string> readInputFile(std::string_view argument) {
+    Result<std::filesystem::path> path = pathFromArgument(argument);
+    if (!path.ok()) return path.error();
+    return readFileText(path.value());
 }
 
 }  // namespace vk::tool

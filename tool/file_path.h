@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "foundation/result.h"
@@ -13,5 +14,9 @@ namespace vk::tool {
 bool isValidUtf8(std::string_view text);
 
 Result<std::filesystem::path> pathFromArgument(std::string_view argument);
+
+// The whole input file that the argument names; "cannot open ..." when it
+// cannot be opened, "cannot read ...: ..." when a read fails.
+Result<std::string> readInputFile(std::string_view argument);
 
 }  // namespace vk::tool

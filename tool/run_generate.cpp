@@ -2,9 +2,6 @@
 // standard output or to the -o file, and reads that file back as a check.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <string>
 
 #include "a2l/project.h"
@@ -19,17 +16,6 @@ namespace {
 int fail(const std::string& message) {
     std::fprintf(stderr, "error: %s\n", message.c_str());
     return 1;
-}
-
-std::optional<std::string> readWholeFile(const std::string& name) {
-    // A directory opens as a stream on some systems and then reads as empty.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(name, ignored)) return std::nullopt;
-    std::ifstream in(name, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return text;
 }
 
 // Every byte goes out, NUL bytes included; a failed write (a closed pipe, a
@@ -60,10 +46,10 @@ int writeAndCheck(const Options& options, GeneratedA2l& generated) {
 }  // namespace
 
 int runGenerate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
-    const std::optional<std::string> variableList = readWholeFile(options.variables);
-    if (!variableList) return fail("cannot open " + options.variables);
+    const Result<std::string> variableList = readInputFile(options.variables);
+    if (!variableList.ok()) return fail(variableList.error().message());
 
-    auto generated = generate(elf, debug, *variableList, options.defaultModuleName);
+    auto generated = generate(elf, debug, variableList.value(), options.defaultModuleName);
     if (!generated.ok()) return fail(generated.error().message());
     GeneratedA2l& result = generated.value();
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());

@@ -3,10 +3,7 @@
 // output or, through a temporary file, to the -o file, which it reads back.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "a2l/project.h"
@@ -67,23 +64,10 @@ int writeAndCheck(const Options& options, std::string& text) {
 }  // namespace
 
 int runUpdate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
-    std::string input;
-    {
-        std::error_code ignored;
-        std::ifstream in(options.update, std::ios::binary);
-        // A directory opens as a stream on some systems and then reads as empty.
-        if (!in || std::filesystem::is_directory(options.update, ignored)) {
-            std::fprintf(stderr, "error: cannot open %s\n", options.update.c_str());
-            return 1;
-        }
-        const std::uintmax_t size = std::filesystem::file_size(options.update, ignored);
-        if (!ignored && size < input.max_size()) input.reserve(static_cast<std::size_t>(size));
-        char chunk[65536];
-        while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-            input.append(chunk, static_cast<std::size_t>(in.gcount()));
-    }
-    Result<UpdateReport> report = update(elf, debug, input);
-    std::string().swap(input);  // the report holds the new text
+    Result<std::string> input = readInputFile(options.update);
+    if (!input.ok()) return fail(input.error());
+    Result<UpdateReport> report = update(elf, debug, input.value());
+    std::string().swap(input.value());  // the report holds the new text
     if (!report.ok()) return fail(report.error());
     printReport(options, report.value());
     if (options.output.empty()) {

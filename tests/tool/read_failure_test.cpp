@@ -1,0 +1,111 @@
+// Reads of an input file that fail after the file opened (failing storage,
+// network file systems, /proc-style files): every input of the run, the ELF
+// file, the variable list, the -u file and the read-back of the -o file, ends
+// the run with an error naming the file, and no file that stands is touched.
+// The failures come from a preloaded library that fails the reads of one file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tool_run.h"
+
+namespace vk::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::runTool;
+using testing_support::ToolRun;
+using testing_support::writeFile;
+
+class ReadFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(VK_BINARY_DIR) / "test-output" / "read_failure" / info->name();
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::copy_file(std::string(VK_FIXTURE_DIR) + "/update_after-armv7m.elf", dir_ / "fw.elf");
+        writeFile(dir_ / "list.json", R"({"variables": [{"name": "*"}]})");
+        const ToolRun made = runTool(dir_, {"fw.elf", "-v", "list.json", "-o", "in.a2l"});
+        ASSERT_EQ(made.status, 0) << made.err;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs the tool with reads of `file` (as the tool names it) failing after `bytes`.
+    ToolRun runFailing(const std::string& file, std::size_t bytes, const std::vector<std::string>& args) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        const std::string savedAsan = asan != nullptr ? asan : "";
+        // The preloaded library comes before the sanitizer runtime of a sanitized build.
+        ::setenv("ASAN_OPTIONS", (savedAsan + ":verify_asan_link_order=0").c_str(), 1);
+        ::setenv("LD_PRELOAD", VK_READ_FAILURE_SHIM, 1);
+        ::setenv("VK_FAIL_READ", (file + ":" + std::to_string(bytes)).c_str(), 1);
+        const ToolRun run = runTool(dir_, args);
+        ::unsetenv("VK_FAIL_READ");
+        ::unsetenv("LD_PRELOAD");
+        if (asan != nullptr)
+            ::setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
+        else
+            ::unsetenv("ASAN_OPTIONS");
+        return run;
+    }
+
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> out;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "stdout.txt" && name != "stderr.txt") out[name] = readFile(entry.path());
+        }
+        return out;
+    }
+
+    fs::path dir_;
+};
+
+constexpr const char* kEio = ": Input/output error\n";
+
+TEST_F(ReadFailure, UpdateOverItsOwnInputLeavesItWhole) {
+    const auto before = files();
+    const std::size_t size = before.at("in.a2l").size();
+    for (std::size_t bytes : {std::size_t{0}, std::size_t{100}, size - 1}) {
+        const ToolRun run = runFailing("in.a2l", bytes, {"fw.elf", "-u", "in.a2l", "-o", "in.a2l"});
+        EXPECT_EQ(run.status, 1) << bytes;
+        EXPECT_EQ(run.err, std::string("error: cannot read in.a2l") + kEio) << bytes;
+        EXPECT_EQ(files(), before) << bytes;
+    }
+    // /proc/self/mem opens and then fails its first read.
+    const ToolRun mem = runTool(dir_, {"fw.elf", "-u", "/proc/self/mem", "-o", "out.a2l"});
+    EXPECT_EQ(mem.status, 1);
+    EXPECT_EQ(mem.err, std::string("error: cannot read /proc/self/mem") + kEio);
+    EXPECT_EQ(files(), before);
+}
+
+TEST_F(ReadFailure, TheElfFileAndTheVariableListFailTheRun) {
+    const auto before = files();
+    const ToolRun elf = runFailing("fw.elf", 4096, {"fw.elf", "-u", "in.a2l", "-o", "in.a2l"});
+    EXPECT_EQ(elf.status, 1);
+    EXPECT_EQ(elf.err, std::string("error: cannot read fw.elf") + kEio);
+    const ToolRun list = runFailing("list.json", 10, {"fw.elf", "-v", "list.json", "-o", "in.a2l"});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.err, std::string("error: cannot read list.json") + kEio);
+    EXPECT_EQ(files(), before);
+}
+
+TEST_F(ReadFailure, AFailedReadBackOfTheOutputIsNoSuccess) {
+    const ToolRun generated = runFailing("out.a2l", 1000, {"fw.elf", "-v", "list.json", "-o", "out.a2l"});
+    EXPECT_EQ(generated.status, 1);
+    EXPECT_EQ(generated.err, std::string("error: generated A2L does not load: cannot read out.a2l") + kEio);
+    const ToolRun updated = runFailing("up.a2l", 1000, {"fw.elf", "-u", "in.a2l", "-o", "up.a2l"});
+    EXPECT_EQ(updated.status, 1);
+    EXPECT_NE(updated.err.find(std::string("error: updated A2L does not load: cannot read up.a2l") + kEio),
+              std::string::npos)
+        << updated.err;
+}
+
+}  // namespace
+}  // namespace vk::tool
