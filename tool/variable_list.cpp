@@ -9,6 +9,10 @@ namespace vk::tool {
 namespace {
 
 constexpr std::uint64_t kMaxUnsigned32 = std::numeric_limits<std::uint32_t>::max();
+// Copies, comparisons and texts of a JSON value recurse once per level of
+// nesting; a list nested deeper is refused while it is parsed, long before
+// they could exhaust a stack of 1 MiB.
+constexpr int kMaxNesting = 256;
 
 bool isCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -85,7 +89,12 @@ Json memberOrNull(const Json& object, const char* key) {
 
 VariableList readVariableList(std::string_view text, const std::string& defaultModuleName) {
     VariableList list;
-    list.root = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/true,
+    const auto boundedNesting = [](int depth, Json::parse_event_t, Json&) {
+        if (depth >= kMaxNesting)
+            throw std::runtime_error("nested deeper than " + std::to_string(kMaxNesting) + " levels");
+        return true;
+    };
+    list.root = Json::parse(text.begin(), text.end(), boundedNesting, /*allow_exceptions=*/true,
                             /*ignore_comments=*/true);
     list.moduleName = list.root.value("module", defaultModuleName);
     list.xcp = list.root.value("xcp", Json::object());

@@ -72,6 +72,23 @@ TEST(VariableListRead, FailuresOfTheRootKeys) {
               "variable list: [json.exception.type_error.302] type must be string, but is boolean");
 }
 
+// Copying a value recurses once per level: a million levels anywhere in the
+// list once overflowed the stack. 256 levels in all are read, more refused.
+TEST(VariableListRead, NestingDeeperThan256LevelsIsRefused) {
+    auto nested = [](std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
+    const std::string refused = "variable list: nested deeper than 256 levels";
+    const std::size_t deep = 1000000;
+    EXPECT_EQ(generateError(kNoVariables, R"({"variables": [{"name": "x", "unit": )" + nested(deep) + "}]}"),
+              refused);
+    EXPECT_EQ(generateError(kNoVariables, R"({"xcp": )" + nested(deep) + R"(, "variables": []})"), refused);
+    EXPECT_EQ(generateError(kNoVariables, R"({"defaults": {"x": )" + nested(deep) + R"(}, "variables": []})"),
+              refused);
+    // Root object, "variables", the entry, and the value's own levels.
+    const std::string entry = R"({"variables": [{"name": "x", "unit": )";
+    EXPECT_EQ(readVariableList(entry + nested(253) + "}]}", "fw").variables.size(), 1u);
+    EXPECT_EQ(generateError(kNoVariables, entry + nested(254) + "}]}"), refused);
+}
+
 TEST(VariableListRead, ReadingOrderDecidesTheError) {
     // The default event is resolved before "variables" is looked at.
     EXPECT_EQ(generateError(kNoVariables, R"({"defaults": {"event": "fast"}})"),
