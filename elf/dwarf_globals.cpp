@@ -53,8 +53,9 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges_;
 };
 
-// True when the location is exactly one operation giving an address.
-// An operand cut short by the block's end fails with "DWARF data truncated".
+// True when the location is exactly one operation giving an address, or
+// that operation and one DW_OP_plus_uconst giving an offset from it. An
+// operand cut short by the block's end fails with "DWARF data truncated".
 bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_t& address) const {
     if (a.attrClass != AttrClass::Block || a.size == 0) return false;
     const Unit& unit = unitOf(die);
@@ -74,7 +75,36 @@ bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_
     } else {
         return false;
     }
+    // Merged globals (clang at -Oz) are placed by an offset into their block.
+    if (c.pos < c.size && c.data[c.pos] == 0x23) {  // DW_OP_plus_uconst
+        ++c.pos;
+        address += c.readUleb();
+    }
     return c.pos == c.size;
+}
+
+// The type DIE of a variable, and whether it is external: its own, else
+// those of its declaration (DW_AT_specification). A definition with neither
+// (gcc's link-time optimisation) has them through its abstract origin, by the
+// same rule, as its name; such chains end after as many links as names do.
+std::uint32_t DwarfReader::declaredType(const DieAttrs& attrs, bool& external) const {
+    external = static_cast<bool>(attrs.get(at::external));
+    DieAttrs current = attrs;
+    for (int link = 0; link <= kMaxNameLinks; ++link) {
+        const std::uint32_t type = refTarget(current.get(at::type));
+        const std::uint32_t declaration = refTarget(current.get(at::declarationRef));
+        if (declaration != kNoDie) {
+            const DieAttrs declared = attrsOf(declaration);
+            external = external || declared.get(at::external);
+            return type != kNoDie ? type : refTarget(declared.get(at::type));
+        }
+        if (type != kNoDie) return type;
+        const std::uint32_t origin = refTarget(current.get(at::abstractOrigin));
+        if (origin == kNoDie) return kNoDie;
+        current = attrsOf(origin);
+        external = external || current.get(at::external);
+    }
+    return kNoDie;
 }
 
 // Whether a variable DIE of global scope is a definition at one fixed
@@ -121,12 +151,7 @@ void DwarfReader::collectGlobals() {
             if (!atZero->holds(g.name)) continue;
         }
 
-        const std::uint32_t declaration = refTarget(attrs.get(at::declarationRef));
-        const DieAttrs declared = declaration != kNoDie ? attrsOf(declaration) : DieAttrs{};
-        std::uint32_t typeDie = refTarget(attrs.get(at::type));
-        if (typeDie == kNoDie && declaration != kNoDie) typeDie = refTarget(declared.get(at::type));
-        g.typeIndex = buildType(typeDie);
-        g.external = attrs.get(at::external) || (declaration != kNoDie && declared.get(at::external));
+        g.typeIndex = buildType(declaredType(attrs, g.external));
         g.address = address;
         if (!taken.insert(address).second) continue;
         g.unitName = unitOf(i).name;

@@ -5,13 +5,6 @@
 #include "elf/dwarf_reader.h"
 
 namespace vk::elf {
-namespace {
-
-// Bounds a chain of nameless DIEs linked by declaration or abstract-origin references;
-// a chain that loops back ends here with an empty name.
-constexpr int kMaxNameLinks = 64;
-
-}  // namespace
 
 DieAttrs DwarfReader::attrsOf(std::uint32_t die) const {
     DieAttrs out;

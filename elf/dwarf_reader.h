@@ -33,6 +33,11 @@ namespace vk::elf {
 
 inline constexpr std::uint32_t kNoDie = 0xffffffffu;
 
+// Bounds a chain of DIEs linked by declaration or abstract-origin references
+// that a name, a type or an external flag is looked up through; a chain that
+// loops back ends there.
+inline constexpr int kMaxNameLinks = 64;
+
 // DW_AT codes that later stages read.
 namespace at {
 inline constexpr std::uint8_t location = 0x02, name = 0x03, byteSize = 0x0b, bitOffset = 0x0c, bitSize = 0x0d,
@@ -190,6 +195,7 @@ private:
     bool fixedGlobal(std::uint32_t die, const DieAttrs& attrs, const AllocatedRanges& allocated,
                      std::uint64_t& address) const;
     std::vector<std::string_view> namesAtZero(std::uint32_t first, const AllocatedRanges& allocated);
+    std::uint32_t declaredType(const DieAttrs& attrs, bool& external) const;
 
     using AbbrevKey =
         std::tuple<std::uint64_t, std::uint8_t, bool, bool>;  // offset, address size, v2, 64-bit
