@@ -17,9 +17,31 @@ bool isAlias(TypeKind kind) {
     return kind == TypeKind::Typedef || kind == TypeKind::Qualified;
 }
 
+constexpr std::uint64_t SHF_COMPRESSED = 0x800;
+
+// The first debug section the reader uses that is compressed, by the flag
+// (-gz) or in the older form of a ".zdebug" section in place of the plain one;
+// null when none is. Its bytes would read as garbage.
+const Section* compressedDebugSection(const ElfFile& file) {
+    for (std::string_view name : {".debug_info", ".debug_abbrev", ".debug_str", ".debug_line_str",
+                                  ".debug_str_offsets", ".debug_addr"}) {
+        const Section* plain = findSection(file, name);
+        if (plain != nullptr && (plain->flags & SHF_COMPRESSED)) return plain;
+        if (plain == nullptr) {
+            const Section* old = findSection(file, std::string(".z") + std::string(name.substr(1)));
+            if (old != nullptr) return old;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 Result<DebugInfo> loadDwarf(const ElfFile& file) {
+    if (const Section* compressed = compressedDebugSection(file))
+        return makeError(ErrorCode::Unsupported, "compressed DWARF debug information (" + compressed->name +
+                                                     ") - build without -gz, or decompress it with "
+                                                     "objcopy --decompress-debug-sections");
     DwarfReader reader(file);
     if (!reader.hasDebugInfo())
         return makeError(ErrorCode::NotFound, "no DWARF debug information (.debug_info) - build with -g");

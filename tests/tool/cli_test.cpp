@@ -46,7 +46,8 @@ testing::Environment* const scratchCleanup = testing::AddGlobalTestEnvironment(n
 // Runs the tool with `args` in the scratch directory; `stdoutPath` sends
 // standard output elsewhere (then `out` is not read).
 ToolRun runTool(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    return vk::tool::testing_support::runTool(scratchDir(), args, stdoutPath.empty() ? "stdout.txt" : stdoutPath);
+    return vk::tool::testing_support::runTool(scratchDir(), args,
+                                              stdoutPath.empty() ? "stdout.txt" : stdoutPath);
 }
 
 std::string fixture(const std::string& variant) {
@@ -393,6 +394,21 @@ TEST(LoadErrors, MissingDebugInformation) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "error: no DWARF debug information (.debug_info) - build with -g\n");
+    }
+}
+
+// Compressed debug sections are not read: one line says so and how to get
+// a file that is, in the flag's form (-gz) and in the ".zdebug" form.
+TEST(LoadErrors, CompressedDebugSections) {
+    for (const char* form : {"zlib", "zlib-gnu"}) {
+        const std::string elf = std::string(VK_FIXTURE_DIR) + "/generated/compressed-" + form + ".elf";
+        const std::string section = std::string(form) == "zlib" ? ".debug_info" : ".zdebug_info";
+        const ToolRun run = runTool({"-l", elf});
+        EXPECT_EQ(run.status, 1) << form;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  "error: compressed DWARF debug information (" + section +
+                      ") - build without -gz, or decompress it with objcopy --decompress-debug-sections\n");
     }
 }
 
