@@ -130,12 +130,12 @@ std::string_view DwarfReader::keepName(std::string_view text) {
     if (text.empty()) return {};
     // Sections may overlap in a malformed file: one first byte can then
     // start texts of two lengths, and only an equal one is shared.
-    const auto it = kept_.find(text.data());
-    if (it != kept_.end() && it->second.size() == text.size()) return it->second;
+    const std::string_view* found = kept_.find(text.data());
+    if (found != nullptr && found->size() == text.size()) return *found;
     if (text.size() > nameBytesLeft_) throw ParseError("DWARF data too large");
     nameBytesLeft_ -= text.size();
     const std::string_view kept = result.names.keep(text);
-    if (it == kept_.end()) kept_.emplace(text.data(), kept);
+    if (found == nullptr) kept_.insert(text.data(), kept);
     return kept;
 }
 

@@ -20,7 +20,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -28,6 +27,7 @@
 #include "elf/dwarf_forms.h"
 #include "elf/dwarf_table.h"
 #include "elf/elf_file.h"
+#include "elf/kept_names.h"
 
 namespace vk::elf {
 
@@ -202,9 +202,9 @@ private:
     std::map<AbbrevKey, std::uint32_t> abbrevIndex_;
     std::uint64_t abbrevBytesLeft_ = 0;  // of .debug_abbrev still to be read, overlaps counted again
     std::uint64_t nameBytesLeft_ = 0;
-    std::unordered_map<const char*, std::string_view> kept_;  // by the text's first byte in the file
-    mutable std::size_t lastUnit_ = 0;                        // unitIndexOf: most lookups stay in one unit
-    std::vector<std::uint32_t> open_;                         // DIE walk: open parents
+    KeptNames kept_;
+    mutable std::size_t lastUnit_ = 0;  // unitIndexOf: most lookups stay in one unit
+    std::vector<std::uint32_t> open_;   // DIE walk: open parents
 };
 
 }  // namespace vk::elf
