@@ -53,14 +53,27 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges_;
 };
 
+// The variables collected so far, by address and name: one variable emitted
+// by several units is collected once, while distinct variables may share an
+// address (zero-size objects, the members of an anonymous union).
+class TakenPlaces {
+public:
+    explicit TakenPlaces(std::size_t expected) { places_.reserve(expected); }
+    bool insert(const GlobalVariable& g) { return places_.insert(NamedPlace{g.name, g.address}).second; }
+
+private:
+    std::unordered_set<NamedPlace, NamedPlaceHash> places_;
+};
+
 // True when the location is exactly one operation giving an address, or
 // that operation and one DW_OP_plus_uconst giving an offset from it. An
 // operand cut short by the block's end fails with "DWARF data truncated".
-bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_t& address) const {
+bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, FixedLocation& where) const {
     if (a.attrClass != AttrClass::Block || a.size == 0) return false;
     const Unit& unit = unitOf(die);
     Cursor c{info.data() + a.value, a.size, elf.littleEndian, 0};
     const std::uint8_t op = c.readU8();
+    std::uint64_t& address = where.address;
     if (op == 0x03) {  // DW_OP_addr
         address = c.readUnsigned(unit.addressSize);
     } else if (op == 0xa1 || op == 0xfb) {  // DW_OP_addrx, DW_OP_GNU_addr_index
@@ -75,6 +88,7 @@ bool DwarfReader::locationAddress(std::uint32_t die, const Attr& a, std::uint64_
     } else {
         return false;
     }
+    where.zeroBase = address == 0;
     // Merged globals (clang at -Oz) are placed by an offset into their block.
     if (c.pos < c.size && c.data[c.pos] == 0x23) {  // DW_OP_plus_uconst
         ++c.pos;
@@ -110,30 +124,79 @@ std::uint32_t DwarfReader::declaredType(const DieAttrs& attrs, bool& external) c
 // Whether a variable DIE of global scope is a definition at one fixed
 // address inside the image; tested before its name is read.
 bool DwarfReader::fixedGlobal(std::uint32_t die, const DieAttrs& attrs, const AllocatedRanges& allocated,
-                              std::uint64_t& address) const {
+                              FixedLocation& where) const {
     if (attrs.get(at::declaration)) return false;
-    return locationAddress(die, attrs.get(at::location), address) && allocated.contains(address);
+    return locationAddress(die, attrs.get(at::location), where) && allocated.contains(where.address);
 }
 
-// The names of the variables at address 0 from DIE `first` on, which the
-// symbols at 0 are searched for all at once.
-std::vector<std::string_view> DwarfReader::namesAtZero(std::uint32_t first,
-                                                       const AllocatedRanges& allocated) {
-    std::vector<std::string_view> names;
+// The names and addresses of the variables whose address operand is 0, from
+// DIE `first` on, which the symbols are searched for all at once.
+std::vector<NamedPlace> DwarfReader::namesAtZero(std::uint32_t first, const AllocatedRanges& allocated) {
+    std::vector<NamedPlace> places;
     for (std::uint32_t i = first; i < dies.size(); ++i) {
         if (dies[i].tag != 0x34 || !(dies[i].flags & kInGlobalScope)) continue;
         const DieAttrs attrs = attrsOf(i);
-        std::uint64_t address = 0;
-        if (fixedGlobal(i, attrs, allocated, address) && address == 0) names.push_back(dieName(i, attrs));
+        FixedLocation where;
+        if (fixedGlobal(i, attrs, allocated, where) && where.zeroBase)
+            places.push_back(NamedPlace{dieName(i, attrs), where.address});
     }
-    return names;
+    return places;
+}
+
+// A variable without a name whose type is an anonymous union or structure
+// (g++'s namespace-scope anonymous union) stands for its members, which the
+// code names directly. Structured bindings are artificial and stay out.
+void DwarfReader::collectAnonymousMembers(std::uint32_t die, const DieAttrs& attrs, std::uint64_t address,
+                                          TakenPlaces& taken) {
+    if (attrs.get(at::artificial)) return;
+    GlobalVariable outer;
+    const std::int32_t type = resolveAlias(result.types, buildType(declaredType(attrs, outer.external)));
+    if (type < 0) return;
+    const TypeInfo& t = result.types[static_cast<std::size_t>(type)];
+    if ((t.kind != TypeKind::Struct && t.kind != TypeKind::Union) || !t.name.empty()) return;
+    outer.unitName = unitOf(die).name;
+    collectMembers(type, address, outer, 0, taken);
+}
+
+// Each named member becomes a variable at its address; a bit field gets a
+// structure of its own holding just that field, which the flattening names
+// after the variable. Unnamed members give their own members.
+void DwarfReader::collectMembers(std::int32_t aggregate, std::uint64_t address, const GlobalVariable& outer,
+                                 int depth, TakenPlaces& taken) {
+    const std::size_t count = result.types[static_cast<std::size_t>(aggregate)].members.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        // Copied: a bit field's own structure may move the table.
+        const Member m = result.types[static_cast<std::size_t>(aggregate)].members[k];
+        if (m.name.empty()) {
+            const std::int32_t inner = resolveAlias(result.types, m.type);
+            if (m.bitSize != 0 || inner < 0 || depth >= kMaxNameLinks) continue;
+            const TypeKind kind = result.types[static_cast<std::size_t>(inner)].kind;
+            if (kind == TypeKind::Struct || kind == TypeKind::Union)
+                collectMembers(inner, address + m.offset, outer, depth + 1, taken);
+            continue;
+        }
+        GlobalVariable g = outer;
+        g.name = m.name;
+        g.address = address + m.offset;
+        g.typeIndex = m.type;
+        if (m.bitSize != 0) {
+            TypeInfo field;
+            field.kind = TypeKind::Struct;
+            field.byteSize = byteSize(result.types, m.type);
+            field.members.push_back(m);
+            field.members.back().name = {};
+            field.members.back().offset = 0;
+            g.typeIndex = static_cast<std::int32_t>(result.types.size());
+            result.types.push_back(std::move(field));
+        }
+        if (taken.insert(g)) result.globals.push_back(g);
+    }
 }
 
 void DwarfReader::collectGlobals() {
     const AllocatedRanges allocated(elf);
     std::optional<ObjectsAtZero> atZero;  // searched at the first variable at 0
-    std::unordered_set<std::uint64_t> taken;
-    taken.reserve(std::min(globalScopeVariables, kTypeReserveLimit));
+    TakenPlaces taken(std::min(globalScopeVariables, kTypeReserveLimit));
     // Entries are reserved up to the type DIEs' count: the table then never
     // moves while it grows, and pages it does not reach cost no memory.
     result.types.reserve(std::min(typeDies, kTypeReserveLimit));
@@ -141,19 +204,23 @@ void DwarfReader::collectGlobals() {
         const Die& d = dies[i];
         if (d.tag != 0x34 || !(d.flags & kInGlobalScope)) continue;
         const DieAttrs attrs = attrsOf(i);
-        std::uint64_t address = 0;
-        if (!fixedGlobal(i, attrs, allocated, address)) continue;
+        FixedLocation where;
+        if (!fixedGlobal(i, attrs, allocated, where)) continue;
         GlobalVariable g;
         g.name = dieName(i, attrs);
-        if (g.name.empty()) continue;
-        if (address == 0) {
+        if (g.name.empty()) {
+            // Without a name no symbol can show that a block at 0 is live.
+            if (!where.zeroBase) collectAnonymousMembers(i, attrs, where.address, taken);
+            continue;
+        }
+        if (where.zeroBase) {
             if (!atZero) atZero.emplace(elf, namesAtZero(i, allocated));
-            if (!atZero->holds(g.name)) continue;
+            if (!atZero->holds(g.name, where.address)) continue;
         }
 
         g.typeIndex = buildType(declaredType(attrs, g.external));
-        g.address = address;
-        if (!taken.insert(address).second) continue;
+        g.address = where.address;
+        if (!taken.insert(g)) continue;
         g.unitName = unitOf(i).name;
         result.globals.push_back(std::move(g));
     }

@@ -28,6 +28,7 @@
 #include "elf/dwarf_table.h"
 #include "elf/elf_file.h"
 #include "elf/kept_names.h"
+#include "elf/objects_at_zero.h"
 
 namespace vk::elf {
 
@@ -44,34 +45,21 @@ inline constexpr std::uint8_t location = 0x02, name = 0x03, byteSize = 0x0b, bit
                               constValue = 0x1c, lowerBound = 0x22, upperBound = 0x2f, abstractOrigin = 0x31,
                               count = 0x37, dataMemberLocation = 0x38, declaration = 0x3c, encoding = 0x3e,
                               external = 0x3f, declarationRef = 0x47, type = 0x49, dataBitOffset = 0x6b,
-                              strOffsetsBase = 0x72, addrBase = 0x73;
+                              strOffsetsBase = 0x72, addrBase = 0x73, artificial = 0x34;
 }
 
 // Slot of each DW_AT code that later stages read, kNotKept for the others.
 inline constexpr std::uint8_t kNotKept = 0xff;
-inline constexpr std::size_t kKeptCodes = 19;
+inline constexpr std::size_t kKeptCodes = 20;
 constexpr std::array<std::uint8_t, 128> makeKeptSlots() {
     std::array<std::uint8_t, 128> slots{};
     for (auto& s : slots) s = kNotKept;
-    const std::uint8_t codes[kKeptCodes] = {at::location,
-                                            at::name,
-                                            at::byteSize,
-                                            at::bitOffset,
-                                            at::bitSize,
-                                            at::constValue,
-                                            at::lowerBound,
-                                            at::upperBound,
-                                            at::abstractOrigin,
-                                            at::count,
-                                            at::dataMemberLocation,
-                                            at::declaration,
-                                            at::encoding,
-                                            at::external,
-                                            at::declarationRef,
-                                            at::type,
-                                            at::dataBitOffset,
-                                            at::strOffsetsBase,
-                                            at::addrBase};
+    const std::uint8_t codes[kKeptCodes] = {
+        at::location,       at::name,           at::byteSize,           at::bitOffset,
+        at::bitSize,        at::constValue,     at::lowerBound,         at::upperBound,
+        at::abstractOrigin, at::count,          at::dataMemberLocation, at::declaration,
+        at::encoding,       at::external,       at::declarationRef,     at::type,
+        at::dataBitOffset,  at::strOffsetsBase, at::addrBase,           at::artificial};
     for (std::uint8_t i = 0; i < kKeptCodes; ++i) slots[codes[i]] = i;
     return slots;
 }
@@ -98,7 +86,7 @@ struct Attr {
 
 // The attributes of one DIE that later stages read: for each kept code the
 // first value of a class other than None, in the order of the attribute entries.
-// Slots are written only when offered: a DIE has a few of the 19 codes, and
+// Slots are written only when offered: a DIE has a few of the 20 codes, and
 // this is made for every DIE a rule looks at.
 class DieAttrs {
 public:
@@ -137,6 +125,14 @@ struct Die {
 inline constexpr std::uint8_t kInGlobalScope = 1;  // every ancestor is a unit, namespace or class
 
 class AllocatedRanges;
+class TakenPlaces;
+
+// Where a location puts a variable; `zeroBase` when the address operand
+// itself was 0, as a discarded section's is, whatever offset follows it.
+struct FixedLocation {
+    std::uint64_t address = 0;
+    bool zeroBase = false;
+};
 
 class DwarfReader {
 public:
@@ -191,10 +187,14 @@ private:
     void readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitOffset);
     std::uint32_t loadAbbrevTable(std::uint64_t offset, const Unit& unit);
     std::string_view attrString(const Unit& unit, const Attr& a) const;
-    bool locationAddress(std::uint32_t die, const Attr& location, std::uint64_t& address) const;
+    bool locationAddress(std::uint32_t die, const Attr& location, FixedLocation& where) const;
     bool fixedGlobal(std::uint32_t die, const DieAttrs& attrs, const AllocatedRanges& allocated,
-                     std::uint64_t& address) const;
-    std::vector<std::string_view> namesAtZero(std::uint32_t first, const AllocatedRanges& allocated);
+                     FixedLocation& where) const;
+    std::vector<NamedPlace> namesAtZero(std::uint32_t first, const AllocatedRanges& allocated);
+    void collectAnonymousMembers(std::uint32_t die, const DieAttrs& attrs, std::uint64_t address,
+                                 TakenPlaces& taken);
+    void collectMembers(std::int32_t aggregate, std::uint64_t address, const GlobalVariable& outer, int depth,
+                        TakenPlaces& taken);
     std::uint32_t declaredType(const DieAttrs& attrs, bool& external) const;
 
     using AbbrevKey =

@@ -19,12 +19,17 @@ std::uint64_t hashOf(std::string_view text) {
 struct Hashed {
     std::string_view text;
     std::uint64_t hash;
+    std::uint64_t address;
 };
 struct ByHash {
-    std::size_t operator()(const Hashed& h) const noexcept { return static_cast<std::size_t>(h.hash); }
+    std::size_t operator()(const Hashed& h) const noexcept {
+        return static_cast<std::size_t>(h.hash ^ (h.address * 0x9e3779b97f4a7c15ull));
+    }
 };
 struct ByText {
-    bool operator()(const Hashed& a, const Hashed& b) const noexcept { return a.text == b.text; }
+    bool operator()(const Hashed& a, const Hashed& b) const noexcept {
+        return a.address == b.address && a.text == b.text;
+    }
 };
 
 bool isDigit(char c) {
@@ -33,37 +38,39 @@ bool isDigit(char c) {
 
 }  // namespace
 
-ObjectsAtZero::ObjectsAtZero(const ElfFile& file, const std::vector<std::string_view>& names) {
-    std::vector<std::string> plain;
-    std::vector<std::string> mangled;
+ObjectsAtZero::ObjectsAtZero(const ElfFile& file, const std::vector<NamedPlace>& places) {
+    std::unordered_set<std::uint64_t> addresses;
+    for (const NamedPlace& p : places) addresses.insert(p.address);
+    std::vector<Object> plain;
+    std::vector<Object> mangled;
     for (Symbol& s : readSymbols(file)) {
-        if (s.type != STT_OBJECT || s.value != 0 || s.shndx == 0) continue;
-        if (s.name.rfind("_Z", 0) == 0) mangled.push_back(s.name);
-        plain.push_back(std::move(s.name));
+        if (s.type != STT_OBJECT || s.shndx == 0 || addresses.count(s.value) == 0) continue;
+        if (s.name.rfind("_Z", 0) == 0) mangled.push_back(Object{s.name, s.value});
+        plain.push_back(Object{std::move(s.name), s.value});
     }
     if (plain.empty()) return;
-    const std::unordered_set<std::string_view> equal(plain.begin(), plain.end());
-    for (std::string_view name : names)
-        if (equal.count(name) != 0) found_.insert(name);
-    if (!mangled.empty()) searchMangled(mangled, names);
+    std::unordered_set<NamedPlace, NamedPlaceHash> equal;
+    for (const Object& o : plain) equal.insert(NamedPlace{o.name, o.address});
+    for (const NamedPlace& p : places)
+        if (equal.count(p) != 0) found_.insert(p);
+    if (!mangled.empty()) searchMangled(mangled, places);
 }
 
 // Finds each "<length><name>" in the mangled symbols: at every digit that
 // can begin a length (no leading zero), each longer run of digits is one
 // more length to try, and only lengths that some name has are hashed.
-void ObjectsAtZero::searchMangled(const std::vector<std::string>& symbols,
-                                  const std::vector<std::string_view>& names) {
+void ObjectsAtZero::searchMangled(const std::vector<Object>& symbols, const std::vector<NamedPlace>& places) {
     std::unordered_set<Hashed, ByHash, ByText> wanted;
     std::unordered_set<std::uint64_t> lengths;
-    for (std::string_view name : names) {
-        if (name.empty() || found_.count(name) != 0) continue;
-        wanted.insert(Hashed{name, hashOf(name)});
-        lengths.insert(name.size());
+    for (const NamedPlace& p : places) {
+        if (p.name.empty() || found_.count(p) != 0) continue;
+        wanted.insert(Hashed{p.name, hashOf(p.name), p.address});
+        lengths.insert(p.name.size());
     }
     std::vector<std::uint64_t> prefix;
     std::vector<std::uint64_t> power{1};
-    for (const std::string& symbol : symbols) {
-        const std::string_view s = symbol;
+    for (const Object& symbol : symbols) {
+        const std::string_view s = symbol.name;
         const std::size_t m = s.size();
         prefix.assign(m + 1, 0);
         for (std::size_t i = 0; i < m; ++i)
@@ -79,8 +86,8 @@ void ObjectsAtZero::searchMangled(const std::vector<std::string>& symbols,
                 if (length > m - start) break;
                 if (lengths.count(length) == 0) continue;
                 const std::uint64_t hash = prefix[start + length] - prefix[start] * power[length];
-                const auto it = wanted.find(Hashed{s.substr(start, length), hash});
-                if (it != wanted.end()) found_.insert(it->text);
+                const auto it = wanted.find(Hashed{s.substr(start, length), hash, symbol.address});
+                if (it != wanted.end()) found_.insert(NamedPlace{it->text, it->address});
             }
         }
     }
