@@ -54,12 +54,28 @@ inline constexpr std::size_t kKeptCodes = 20;
 constexpr std::array<std::uint8_t, 128> makeKeptSlots() {
     std::array<std::uint8_t, 128> slots{};
     for (auto& s : slots) s = kNotKept;
-    const std::uint8_t codes[kKeptCodes] = {
-        at::location,       at::name,           at::byteSize,           at::bitOffset,
-        at::bitSize,        at::constValue,     at::lowerBound,         at::upperBound,
-        at::abstractOrigin, at::count,          at::dataMemberLocation, at::declaration,
-        at::encoding,       at::external,       at::declarationRef,     at::type,
-        at::dataBitOffset,  at::strOffsetsBase, at::addrBase,           at::artificial};
+    // clang-format off
+    const std::uint8_t codes[kKeptCodes] = {at::location,
+                                            at::name,
+                                            at::byteSize,
+                                            at::bitOffset,
+                                            at::bitSize,
+                                            at::constValue,
+                                            at::lowerBound,
+                                            at::upperBound,
+                                            at::abstractOrigin,
+                                            at::count,
+                                            at::dataMemberLocation,
+                                            at::declaration,
+                                            at::encoding,
+                                            at::external,
+                                            at::declarationRef,
+                                            at::type,
+                                            at::dataBitOffset,
+                                            at::strOffsetsBase,
+                                            at::addrBase,
+                                            at::artificial};
+    // clang-format on
     for (std::uint8_t i = 0; i < kKeptCodes; ++i) slots[codes[i]] = i;
     return slots;
 }

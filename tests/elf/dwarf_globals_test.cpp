@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dwarf_builder.h"
+#include "elf/flatten.h"
 
 namespace vk::elf {
 namespace {
@@ -22,6 +23,10 @@ struct Unit5 {
     void var(const char* name, std::uint64_t address) {
         w.code(kVar).b.str(name).u32(intType);
         w.addrLocation(address);
+    }
+    // DW_OP_addr base, DW_OP_plus_uconst offset: a merged static.
+    void merged(const char* name, std::uint32_t base, std::uint8_t offset) {
+        w.code(kVar).b.str(name).u32(intType).uleb(7).u8(0x03).u32(base).u8(0x23).u8(offset);
     }
 };
 
@@ -211,15 +216,52 @@ TEST(DwarfGlobals, LoopingDeclarationChainsEnd) {
     EXPECT_EQ(names(loadUnit(u)), (std::vector<std::string>{"named"}));
 }
 
-TEST(DwarfGlobals, TheFirstVariableAtAnAddressWins) {
+TEST(DwarfGlobals, AVariableIsDroppedOnlyWhereItsNameIsTaken) {
+    // One variable emitted by two units is collected once; distinct variables
+    // may share an address (zero-size objects, members of an anonymous union).
     Unit5 u;
     u.var("first", 0x1000);
     u.var("second", 0x1000);
-    u.var("third", 0x1004);
+    u.var("first", 0x1000);
+    u.var("first", 0x1004);
     const auto r = loadUnit(u);
-    EXPECT_EQ(names(r), (std::vector<std::string>{"first", "third"}));
+    EXPECT_EQ(names(r), (std::vector<std::string>{"first", "second", "first"}));
     // The dropped variable's type is built all the same.
     EXPECT_EQ(r.value().types.size(), 1u);
+}
+
+TEST(DwarfGlobals, AnonymousUnionsGiveTheirMembersAsVariables) {
+    // g++ describes a namespace-scope anonymous union as one variable without
+    // a name; a structured binding's variable is artificial.
+    Unit5 u;
+    const std::uint32_t halves = u.w.offset();
+    u.w.code(kStruct).b.str("").u8(8);
+    u.w.code(kMember).b.str("lo").u32(u.intType).u8(0);
+    u.w.code(kMember).b.str("hi").u32(u.intType).u8(4);
+    u.w.b.u8(0);
+    const std::uint32_t anonymous = u.w.offset();
+    u.w.code(kUnion).b.str("").u8(8);
+    u.w.code(kMember).b.str("whole").u32(u.intType).u8(0);
+    u.w.code(kMember).b.str("").u32(halves).u8(0);
+    u.w.code(kBitField4).b.str("flags").u32(u.intType).u8(35).u8(2);
+    u.w.b.u8(0);
+    const std::uint32_t named = u.w.offset();
+    u.w.code(kUnion).b.str("Named").u8(4);
+    u.w.code(kMember).b.str("inner").u32(u.intType).u8(0);
+    u.w.b.u8(0);
+    u.w.code(kVar).b.str("").u32(anonymous);
+    u.w.addrLocation(0x1000);
+    u.w.code(kVar).b.str("").u32(named);
+    u.w.addrLocation(0x1010);
+    u.w.code(kVarArtificial).b.u32(anonymous);
+    u.w.addrLocation(0x1020);
+    const auto r = loadUnit(u);
+    ASSERT_EQ(names(r), (std::vector<std::string>{"whole", "lo", "hi", "flags"}));
+    std::vector<std::string> leaves;
+    for (const GlobalVariable& g : r.value().globals)
+        for (const Variable& v : flattenVariable(r.value(), g, 16, nullptr))
+            leaves.push_back(v.name + "@" + std::to_string(v.address) + "/" + std::to_string(v.bitMask));
+    EXPECT_EQ(leaves, (std::vector<std::string>{"whole@4096/0", "lo@4096/0", "hi@4100/0", "flags@4100/24"}));
 }
 
 TEST(DwarfGlobals, AddressesOutsideTheImageAreLeftOut) {
@@ -239,14 +281,19 @@ TEST(DwarfGlobals, AddressesOutsideTheImageAreLeftOut) {
 
 // An image whose code starts at 0, with data object symbols (name, section
 // index) at value 0 in its symbol table.
-DwarfFile imageAtZero(std::initializer_list<std::pair<const char*, std::uint16_t>> objectsAtZero) {
+struct ObjectSymbol {
+    const char* name;
+    std::uint16_t section;
+    std::uint32_t value = 0;
+};
+DwarfFile imageAtZero(std::initializer_list<ObjectSymbol> objects) {
     DwarfFile f;
     f.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
     Bytes strtab, symtab;
     strtab.u8(0);
     symtab.u32(0).u32(0).u32(0).u8(0).u8(0).u16(0);
-    for (const auto& [name, section] : objectsAtZero) {
-        symtab.u32(strtab.size()).u32(0).u32(4).u8(0x11).u8(0).u16(section);
+    for (const auto& [name, section, value] : objects) {
+        symtab.u32(strtab.size()).u32(value).u32(4).u8(0x11).u8(0).u16(section);
         strtab.str(name);
     }
     f.extra.push_back(SectionSpec{".strtab", strtab.data, 3});
@@ -277,11 +324,26 @@ TEST(DwarfGlobals, AtAnAllocatedZeroOnlyVariablesThatTheSymbolTableHasThere) {
     DwarfFile noSymbols;
     noSymbols.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
     EXPECT_EQ(collected(noSymbols), (std::vector<std::string>{"data"}));
+
+    // A block of merged statics that the linker discarded has the operand 0
+    // too, plus each one's offset: a live block there has symbols at 0 + N.
+    auto merged = [](DwarfFile f) {
+        Unit5 u;
+        u.merged("boot_pc", 0, 4);
+        u.merged("dead_b", 0, 4);
+        u.merged("dead_c", 0, 8);
+        u.merged("moved", 0x20, 8);
+        return names(loadUnit(u, std::move(f)));
+    };
+    EXPECT_EQ(merged(imageAtZero({})), (std::vector<std::string>{"moved"}));
+    EXPECT_EQ(merged(imageAtZero({{"boot_pc", 4, 4}, {"dead_c", 4, 0}, {"_ZN2ns6dead_bE", 4, 8}})),
+              (std::vector<std::string>{"boot_pc", "moved"}));
+    EXPECT_EQ(merged(imageAtZero({{"_ZL6dead_b", 4, 4}})), (std::vector<std::string>{"dead_b", "moved"}));
 }
 
-TEST(DwarfGlobals, AtZeroTheFirstVariableThatASymbolNamesWins) {
-    // Thousands at 0 of each, only one symbol naming a variable, late in both
-    // lists: every name is searched for, and the first one held is taken.
+TEST(DwarfGlobals, AtZeroEveryVariableThatASymbolNamesIsTaken) {
+    // Thousands at 0 of each, two symbols naming variables, late in both
+    // lists: every name is searched for, and each one held is taken.
     constexpr int kCount = 3000;
     Unit5 u;
     std::vector<std::string> vars, symbols;
@@ -304,7 +366,7 @@ TEST(DwarfGlobals, AtZeroTheFirstVariableThatASymbolNamesWins) {
     }
     f.extra.push_back(SectionSpec{".strtab", strtab.data, 3});
     f.extra.push_back(SectionSpec{".symtab", symtab.data, 2, 0, 0, 0, ".strtab"});
-    EXPECT_EQ(names(loadUnit(u, std::move(f))), (std::vector<std::string>{"v2998"}));
+    EXPECT_EQ(names(loadUnit(u, std::move(f))), (std::vector<std::string>{"v2998", "v2999"}));
 }
 
 }  // namespace

@@ -212,6 +212,26 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
     EXPECT_EQ(readFile(dir / "in.a2l"), in);
 }
 
+TEST(UpdateRun, DiscardedVariablesAreNotInTheElf) {
+    // Merged statics whose block --gc-sections discarded, linked by ld.lld
+    // and GNU ld; the boot word next to them is live at flash address 4.
+    const fs::path dir = workDir();
+    writeFile(dir / "in.a2l",
+              "/begin PROJECT p \"\" /begin MODULE m \"\"\n"
+              "/begin MEASUREMENT boot_pc \"\" ULONG CM 0 0 0 1 ECU_ADDRESS 0x10 /end MEASUREMENT\n"
+              "/begin MEASUREMENT dead_b \"\" SLONG CM 0 0 0 1 ECU_ADDRESS 0x20000004 /end MEASUREMENT\n"
+              "/end MODULE /end PROJECT\n");
+    for (const std::string& variant : testing::fixtureVariants("dead_statics")) {
+        ToolRun run = runTool(dir, "'" + testing::fixturePath("dead_statics", variant) + "' -u in.a2l");
+        EXPECT_EQ(run.status, 0) << variant;
+        EXPECT_EQ(run.err,
+                  "changed (1):\n  boot_pc: address 0x00000010 -> 0x00000004\n"
+                  "not in the ELF (left unchanged) (1):\n  dead_b\n"
+                  "2 object(s): 1 address(es) changed, 0 unchanged, 1 not found, 0 warning(s)\n")
+            << variant;
+    }
+}
+
 std::string unknownObjects(int count) {
     std::string text = "/begin PROJECT p \"\" /begin MODULE m \"\"\n";
     for (int i = 0; i < count; ++i)
