@@ -1,8 +1,8 @@
 // Collecting the global variables that live at one fixed address.
 #include <algorithm>
+#include <numeric>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <utility>
 
 #include "elf/dwarf_reader.h"
@@ -53,17 +53,35 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges_;
 };
 
-// The variables collected so far, by address and name: one variable emitted
-// by several units is collected once, while distinct variables may share an
-// address (zero-size objects, the members of an anonymous union).
-class TakenPlaces {
-public:
-    explicit TakenPlaces(std::size_t expected) { places_.reserve(expected); }
-    bool insert(const GlobalVariable& g) { return places_.insert(NamedPlace{g.name, g.address}).second; }
+namespace {
 
-private:
-    std::unordered_set<NamedPlace, NamedPlaceHash> places_;
-};
+// One variable emitted by several units is collected once, the first of its
+// name at its address; distinct variables may share an address (zero-size
+// objects, the members of an anonymous union). Sorted afterwards rather than
+// hashed while collecting: the globals' order stays, and no set of them is
+// held meanwhile.
+void keepFirstOfEachPlace(std::vector<GlobalVariable>& globals) {
+    std::vector<std::uint32_t> order(globals.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const GlobalVariable& x = globals[a];
+        const GlobalVariable& y = globals[b];
+        if (x.address != y.address) return x.address < y.address;
+        return x.name != y.name ? x.name < y.name : a < b;
+    });
+    std::vector<bool> repeated(globals.size());
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const GlobalVariable& previous = globals[order[k - 1]];
+        const GlobalVariable& g = globals[order[k]];
+        repeated[order[k]] = g.address == previous.address && g.name == previous.name;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < globals.size(); ++i)
+        if (!repeated[i]) globals[kept++] = std::move(globals[i]);
+    globals.resize(kept);
+}
+
+}  // namespace
 
 // True when the location is exactly one operation giving an address, or
 // that operation and one DW_OP_plus_uconst giving an offset from it. An
@@ -146,8 +164,7 @@ std::vector<NamedPlace> DwarfReader::namesAtZero(std::uint32_t first, const Allo
 // A variable without a name whose type is an anonymous union or structure
 // (g++'s namespace-scope anonymous union) stands for its members, which the
 // code names directly. Structured bindings are artificial and stay out.
-void DwarfReader::collectAnonymousMembers(std::uint32_t die, const DieAttrs& attrs, std::uint64_t address,
-                                          TakenPlaces& taken) {
+void DwarfReader::collectAnonymousMembers(std::uint32_t die, const DieAttrs& attrs, std::uint64_t address) {
     if (attrs.get(at::artificial)) return;
     GlobalVariable outer;
     const std::int32_t type = resolveAlias(result.types, buildType(declaredType(attrs, outer.external)));
@@ -155,14 +172,14 @@ void DwarfReader::collectAnonymousMembers(std::uint32_t die, const DieAttrs& att
     const TypeInfo& t = result.types[static_cast<std::size_t>(type)];
     if ((t.kind != TypeKind::Struct && t.kind != TypeKind::Union) || !t.name.empty()) return;
     outer.unitName = unitOf(die).name;
-    collectMembers(type, address, outer, 0, taken);
+    collectMembers(type, address, outer, 0);
 }
 
 // Each named member becomes a variable at its address; a bit field gets a
 // structure of its own holding just that field, which the flattening names
 // after the variable. Unnamed members give their own members.
 void DwarfReader::collectMembers(std::int32_t aggregate, std::uint64_t address, const GlobalVariable& outer,
-                                 int depth, TakenPlaces& taken) {
+                                 int depth) {
     const std::size_t count = result.types[static_cast<std::size_t>(aggregate)].members.size();
     for (std::size_t k = 0; k < count; ++k) {
         // Copied: a bit field's own structure may move the table.
@@ -172,7 +189,7 @@ void DwarfReader::collectMembers(std::int32_t aggregate, std::uint64_t address, 
             if (m.bitSize != 0 || inner < 0 || depth >= kMaxNameLinks) continue;
             const TypeKind kind = result.types[static_cast<std::size_t>(inner)].kind;
             if (kind == TypeKind::Struct || kind == TypeKind::Union)
-                collectMembers(inner, address + m.offset, outer, depth + 1, taken);
+                collectMembers(inner, address + m.offset, outer, depth + 1);
             continue;
         }
         GlobalVariable g = outer;
@@ -189,14 +206,13 @@ void DwarfReader::collectMembers(std::int32_t aggregate, std::uint64_t address, 
             g.typeIndex = static_cast<std::int32_t>(result.types.size());
             result.types.push_back(std::move(field));
         }
-        if (taken.insert(g)) result.globals.push_back(g);
+        result.globals.push_back(g);
     }
 }
 
 void DwarfReader::collectGlobals() {
     const AllocatedRanges allocated(elf);
     std::optional<ObjectsAtZero> atZero;  // searched at the first variable at 0
-    TakenPlaces taken(std::min(globalScopeVariables, kTypeReserveLimit));
     // Entries are reserved up to the type DIEs' count: the table then never
     // moves while it grows, and pages it does not reach cost no memory.
     result.types.reserve(std::min(typeDies, kTypeReserveLimit));
@@ -210,7 +226,7 @@ void DwarfReader::collectGlobals() {
         g.name = dieName(i, attrs);
         if (g.name.empty()) {
             // Without a name no symbol can show that a block at 0 is live.
-            if (!where.zeroBase) collectAnonymousMembers(i, attrs, where.address, taken);
+            if (!where.zeroBase) collectAnonymousMembers(i, attrs, where.address);
             continue;
         }
         if (where.zeroBase) {
@@ -220,10 +236,10 @@ void DwarfReader::collectGlobals() {
 
         g.typeIndex = buildType(declaredType(attrs, g.external));
         g.address = where.address;
-        if (!taken.insert(g)) continue;
         g.unitName = unitOf(i).name;
         result.globals.push_back(std::move(g));
     }
+    keepFirstOfEachPlace(result.globals);
 }
 
 }  // namespace vk::elf

@@ -141,7 +141,6 @@ struct Die {
 inline constexpr std::uint8_t kInGlobalScope = 1;  // every ancestor is a unit, namespace or class
 
 class AllocatedRanges;
-class TakenPlaces;
 
 // Where a location puts a variable; `zeroBase` when the address operand
 // itself was 0, as a discarded section's is, whatever offset follows it.
@@ -207,10 +206,9 @@ private:
     bool fixedGlobal(std::uint32_t die, const DieAttrs& attrs, const AllocatedRanges& allocated,
                      FixedLocation& where) const;
     std::vector<NamedPlace> namesAtZero(std::uint32_t first, const AllocatedRanges& allocated);
-    void collectAnonymousMembers(std::uint32_t die, const DieAttrs& attrs, std::uint64_t address,
-                                 TakenPlaces& taken);
-    void collectMembers(std::int32_t aggregate, std::uint64_t address, const GlobalVariable& outer, int depth,
-                        TakenPlaces& taken);
+    void collectAnonymousMembers(std::uint32_t die, const DieAttrs& attrs, std::uint64_t address);
+    void collectMembers(std::int32_t aggregate, std::uint64_t address, const GlobalVariable& outer,
+                        int depth);
     std::uint32_t declaredType(const DieAttrs& attrs, bool& external) const;
 
     using AbbrevKey =
