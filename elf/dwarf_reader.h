@@ -194,7 +194,6 @@ public:
     std::deque<AbbrevTable> abbrevTables;     // every table read, each once
     ChunkedVector<Die> dies;
     std::size_t typeDies = 0;              // DIEs whose tag makes a type entry: bounds the type table
-    std::size_t globalScopeVariables = 0;  // variable DIEs in global scope: bounds the globals
     DebugInfo result;
 
 private:

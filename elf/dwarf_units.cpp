@@ -147,7 +147,6 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
         if (parent == kNoDie || (isGlobalScopeTag(dies[parent].tag) && (dies[parent].flags & kInGlobalScope)))
             d.flags |= kInGlobalScope;
         typeDies += isTypeTag(d.tag);
-        globalScopeVariables += d.tag == 0x34 && (d.flags & kInGlobalScope);
 
         // Values are only stepped over here; attrsOf decodes them when a rule asks.
         if (a->fixedSize != Abbrev::kVariableSize) {
