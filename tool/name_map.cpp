@@ -58,8 +58,9 @@ const AddressEntry* NameMap::find(std::string_view name) const {
 }
 
 std::vector<std::uint64_t> NameMap::ambiguousAddresses(std::string_view name) const {
+    if (elsewhere_.empty()) return {};
     const AddressEntry* entry = find(name);
-    if (entry == nullptr || elsewhere_.empty()) return {};
+    if (entry == nullptr) return {};
     const auto k =
         static_cast<std::size_t>(std::lower_bound(keys_.begin(), keys_.end(), name) - keys_.begin());
     auto it = std::lower_bound(elsewhere_.begin(), elsewhere_.end(), std::make_pair(k, std::uint64_t{0}));

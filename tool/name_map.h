@@ -2,7 +2,7 @@
 // among the exact names of the flattened global variables, then among their
 // aliases (array indices written with underscores), then among the ELF file's
 // object symbols; within each, the first one in order wins. A name that leads
-// to several addresses is told apart, as no order can say which one is meant.
+// to several addresses is known as such: no order can say which one is meant.
 #pragma once
 
 #include <cstdint>

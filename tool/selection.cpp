@@ -95,7 +95,7 @@ void selectScalar(SelectionState& state, const Variable& scalar, const VariableS
     state.result.items.push_back(std::move(item));
 }
 
-// The later entries that would have matched a scalar an earlier one took.
+// Each later entry not used so far that matches the scalar an earlier entry took.
 void noteShadowed(SelectionState& state, std::size_t after, const std::string& name) {
     for (std::size_t j = after + 1; j < state.specs.size(); ++j) {
         if (state.used[j] || !entryMatches(state.specs[j].pattern, name)) continue;
@@ -153,8 +153,9 @@ Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<Variabl
     }
     if (run != nullptr && run->reached) state.result.warnings.push_back(vk::elf::budgetReachedMessage(*run));
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        if (!state.used[i])
+        if (!state.used[i]) {
             state.result.warnings.push_back(unusedEntryWarning(specs[i].pattern, state.shadowed[i]));
+        }
     }
     return std::move(state.result);
 }
