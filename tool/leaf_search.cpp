@@ -289,11 +289,20 @@ private:
         const std::size_t alias = plain ? exact : keyOf(flattenIndices(leaf.name));
         const bool takeExact = exact != kNoLeaf && result_.exact[exact] == kNoLeaf;
         const bool takeAlias = alias != kNoLeaf && result_.alias[alias] == kNoLeaf;
+        if (exact != kNoLeaf && !takeExact)
+            noteElsewhere(result_.exactElsewhere, exact, result_.exact[exact], leaf.address);
+        if (alias != kNoLeaf && !takeAlias)
+            noteElsewhere(result_.aliasElsewhere, alias, result_.alias[alias], leaf.address);
         if (!takeExact && !takeAlias) return;
         leaf.typedefNames = {};  // not read by the updater; a heap block per leaf
         result_.leaves.push_back(std::move(leaf));
         if (takeExact) result_.exact[exact] = result_.leaves.size() - 1;
         if (takeAlias) result_.alias[alias] = result_.leaves.size() - 1;
+    }
+
+    void noteElsewhere(std::vector<std::pair<std::size_t, std::uint64_t>>& list, std::size_t key,
+                       std::size_t first, std::uint64_t address) const {
+        if (result_.leaves[first].address != address) list.emplace_back(key, address);
     }
 
     std::size_t keyOf(std::string_view name) const { return keyTable_.find(name); }

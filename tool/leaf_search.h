@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -25,6 +26,11 @@ struct LeafMatches {
     // whose name is the key, and the first whose alias is the key; kNoLeaf if none.
     std::vector<std::size_t> exact;
     std::vector<std::size_t> alias;
+    // Per later leaf named (or aliased) like a key but at another address than
+    // that key's first leaf: the key's position and the address. Names are
+    // mostly unique, so these stay short.
+    std::vector<std::pair<std::size_t, std::uint64_t>> exactElsewhere;
+    std::vector<std::pair<std::size_t, std::uint64_t>> aliasElsewhere;
 };
 
 // The same leaves, in the same order of precedence, as expanding every global with

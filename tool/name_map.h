@@ -1,13 +1,15 @@
 // The ELF addresses of the names an A2L text uses: each name is looked up first
 // among the exact names of the flattened global variables, then among their
 // aliases (array indices written with underscores), then among the ELF file's
-// object symbols; within each, the first one in order wins.
+// object symbols; within each, the first one in order wins. A name that leads
+// to several addresses is known as such: no order can say which one is meant.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -38,11 +40,18 @@ public:
     // Null when the name is neither a variable, an alias nor an object symbol.
     const AddressEntry* find(std::string_view name) const;
 
+    // Every distinct address, ascending, that the name leads to when that is more
+    // than one: variables of that name (or, without one, of that alias) and
+    // object symbols of that name. Empty when the name is not ambiguous.
+    std::vector<std::uint64_t> ambiguousAddresses(std::string_view name) const;
+
 private:
     std::vector<std::string_view> keys_;    // sorted, unique
     std::deque<vk::elf::Variable> leaves_;  // complete before any entry points into it
     std::vector<AddressEntry> entries_;     // per key
     std::vector<bool> found_;               // per key
+    // Sorted, unique (key, address) of addresses besides the entry's; few.
+    std::vector<std::pair<std::size_t, std::uint64_t>> elsewhere_;
 };
 
 }  // namespace vk::tool

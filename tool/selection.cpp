@@ -2,7 +2,7 @@
 
 #include <limits>
 #include <optional>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "elf/flatten.h"
 #include "tool/a2l_datatype.h"
@@ -15,11 +15,26 @@ namespace {
 
 using vk::elf::Variable;
 
+// The scalars an entry matched after an earlier entry had taken them: its
+// warning names the first few.
+struct Shadowed {
+    std::uint64_t count = 0;
+    std::vector<std::string> names;
+};
+constexpr std::size_t kShadowedNamesShown = 3;
+
+struct IdentifierOwner {
+    std::size_t item = 0;
+    std::size_t global = 0;
+};
+
 struct SelectionState {
     const vk::elf::DebugInfo& debug;
     const std::vector<VariableSpec>& specs;
     std::vector<bool> used;
-    std::unordered_set<std::string> identifiers;
+    std::vector<Shadowed> shadowed;
+    std::unordered_map<std::string, IdentifierOwner> identifiers;
+    std::size_t global = 0;  // the position of the global being selected from
     Selection result;
 };
 
@@ -50,7 +65,18 @@ void selectScalar(SelectionState& state, const Variable& scalar, const VariableS
         return;
     }
     std::string identifier = makeA2lIdentifier(scalar.name);
-    if (!state.identifiers.insert(identifier).second) return;
+    const auto [owner, fresh] =
+        state.identifiers.try_emplace(identifier, IdentifierOwner{state.result.items.size(), state.global});
+    if (!fresh) {
+        // Names carry no namespace, class or unit: two variables may well share one.
+        if (owner->second.global != state.global) {
+            const A2lItem& first = state.result.items[owner->second.item];
+            state.result.warnings.push_back(
+                scalar.name + ": A2L identifier " + identifier + " already taken by " + first.name + " at " +
+                hexAddress(first.address) + ", this one at " + hexAddress(scalar.address) + " skipped");
+        }
+        return;
+    }
 
     A2lItem item;
     item.identifier = std::move(identifier);
@@ -69,6 +95,25 @@ void selectScalar(SelectionState& state, const Variable& scalar, const VariableS
     state.result.items.push_back(std::move(item));
 }
 
+// Each later entry not used so far that matches the scalar an earlier entry took.
+void noteShadowed(SelectionState& state, std::size_t after, const std::string& name) {
+    for (std::size_t j = after + 1; j < state.specs.size(); ++j) {
+        if (state.used[j] || !entryMatches(state.specs[j].pattern, name)) continue;
+        Shadowed& shadowed = state.shadowed[j];
+        if (shadowed.names.size() < kShadowedNamesShown) shadowed.names.push_back(name);
+        ++shadowed.count;
+    }
+}
+
+std::string unusedEntryWarning(const std::string& pattern, const Shadowed& shadowed) {
+    if (shadowed.count == 0) return "'" + pattern + "' matches no variable in the ELF file";
+    std::string names;
+    for (const std::string& name : shadowed.names) names += (names.empty() ? "" : ", ") + name;
+    if (shadowed.count > shadowed.names.size())
+        names += " and " + std::to_string(shadowed.count - shadowed.names.size()) + " more";
+    return "'" + pattern + "': every match already taken by an earlier entry (" + names + ")";
+}
+
 // Returns whether any scalar of the global matched an entry.
 bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
     bool matched = false;
@@ -77,6 +122,7 @@ bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
             if (!entryMatches(state.specs[i].pattern, scalar.name)) continue;
             state.used[i] = true;
             matched = true;
+            noteShadowed(state, i, scalar.name);
             selectScalar(state, scalar, state.specs[i]);
             break;
         }
@@ -94,7 +140,8 @@ bool entryMatches(std::string_view pattern, std::string_view name) {
 
 Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<VariableSpec>& specs,
                       std::uint64_t arrayLimit, vk::elf::ExpansionBudget* run) {
-    SelectionState state{debug, specs, std::vector<bool>(specs.size(), false), {}, {}};
+    SelectionState state{
+        debug, specs, std::vector<bool>(specs.size(), false), std::vector<Shadowed>(specs.size()), {}, 0, {}};
     for (const vk::elf::GlobalVariable& global : debug.globals) {
         std::vector<std::string> flattenWarnings;
         const std::vector<Variable> scalars =
@@ -102,11 +149,12 @@ Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<Variabl
         if (selectGlobal(state, scalars)) {
             for (std::string& warning : flattenWarnings) state.result.warnings.push_back(std::move(warning));
         }
+        ++state.global;
     }
     if (run != nullptr && run->reached) state.result.warnings.push_back(vk::elf::budgetReachedMessage(*run));
     for (std::size_t i = 0; i < specs.size(); ++i) {
         if (!state.used[i]) {
-            state.result.warnings.push_back("'" + specs[i].pattern + "' matches no variable in the ELF file");
+            state.result.warnings.push_back(unusedEntryWarning(specs[i].pattern, state.shadowed[i]));
         }
     }
     return std::move(state.result);

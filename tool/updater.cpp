@@ -35,6 +35,11 @@ public:
             report_.notInElf.push_back(object.name);
             return;
         }
+        if (const std::vector<std::uint64_t> addresses = names_.ambiguousAddresses(object.name);
+            !addresses.empty()) {
+            reportAmbiguous(object, addresses);
+            return;
+        }
         checkAddress(object, *entry);
         if (entry->variable == nullptr) return;  // symbol table only: nothing more to compare
         if (object.kind == ObjectKind::Measurement) {
@@ -64,6 +69,18 @@ private:
             replacement.insert(0, " ");
         if (end < text_.size() && vk::a2l::isWordChar(text_[end])) replacement += ' ';
         edits_.push_back(TextEdit{begin, span.length, std::move(replacement)});
+    }
+
+    // Several variables of one name (statics of several units, namespace or class
+    // members, which names do not tell apart): whichever is chosen may be the
+    // wrong one, so nothing of the object is touched.
+    void reportAmbiguous(const Object& object, const std::vector<std::uint64_t>& addresses) {
+        ++report_.unchanged;
+        std::string line = object.name + ": ";
+        if (object.addressToken.present()) line += "address " + hexAddress(object.address) + " in the A2L, ";
+        line += std::to_string(addresses.size()) + " variables of this name in the ELF at ";
+        for (std::size_t i = 0; i < addresses.size(); ++i) line += (i ? ", " : "") + hexAddress(addresses[i]);
+        report_.warnings.push_back(line + " (ambiguous, not changed - check)");
     }
 
     void checkAddress(const Object& object, const AddressEntry& entry) {

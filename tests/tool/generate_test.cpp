@@ -11,6 +11,7 @@
 
 #include "a2l/project.h"
 #include "generate_test_support.h"
+#include "readelf_symbols.h"
 #include "tool/a2l_format.h"
 #include "tool/output_file.h"
 
@@ -111,6 +112,36 @@ TEST(Generate, ObjectsOfAKnownFirmware) {
                   "    /end MEASUREMENT\n"
                   "  /end MODULE\n"
                   "/end PROJECT\n");
+}
+
+// Names carry no unit or namespace: of the variables of one name the first in
+// link order keeps the identifier, each other one is named in a warning.
+TEST(Generate, SameNamedVariablesOfSeveralUnits) {
+    const auto skipped = [](const std::string& name, std::uint64_t first, std::uint64_t other) {
+        return name + ": A2L identifier " + name + " already taken by " + name + " at " + hexAddress(first) +
+               ", this one at " + hexAddress(other) + " skipped";
+    };
+    for (const char* variant : kVariants) {
+        for (const bool reversed : {false, true}) {
+            const std::string stem = reversed ? "same_names_reversed" : "same_names";
+            SCOPED_TRACE(stem + "-" + variant);
+            const Firmware firmware = loadFirmware(stem, variant);
+            const auto s = testing_support::readelfSameNames(testing::fixturePath(stem, variant));
+            const std::string counter = reversed ? skipped("counter", s.counterB, s.counterA)
+                                                 : skipped("counter", s.counterA, s.counterB);
+            const std::string state = reversed ? skipped("state", s.ignState, s.fuelState)
+                                               : skipped("state", s.fuelState, s.ignState);
+            const GeneratedA2l all = generateOk(firmware, R"({"variables": [{"name": "*"}]})");
+            const std::vector<std::string> inLinkOrder = reversed ? std::vector<std::string>{state, counter}
+                                                                  : std::vector<std::string>{counter, state};
+            EXPECT_EQ(all.warnings, inLinkOrder);
+            EXPECT_EQ(all.measurementCount, 4u);
+            const GeneratedA2l one = generateOk(firmware, R"({"variables": [{"name": "state"}]})");
+            EXPECT_EQ(one.warnings, std::vector<std::string>{state});
+            EXPECT_NE(one.text.find("ECU_ADDRESS " + hexAddress(reversed ? s.ignState : s.fuelState) + "\n"),
+                      std::string::npos);
+        }
+    }
 }
 
 TEST(Generate, BitMasksFollowTheByteOrder) {

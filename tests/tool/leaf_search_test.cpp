@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct Reference {
     std::vector<Variable> leaves;
     std::map<std::string, std::size_t> exact;
     std::map<std::string, std::size_t> alias;
+    std::map<std::string, std::set<std::uint64_t>> exactAddresses;
+    std::map<std::string, std::set<std::uint64_t>> aliasAddresses;
 };
 
 Reference flattenEverything(const DebugInfo& debug, std::uint64_t limit) {
@@ -39,6 +42,8 @@ Reference flattenEverything(const DebugInfo& debug, std::uint64_t limit) {
     for (std::size_t i = 0; i < r.leaves.size(); ++i) {
         r.exact.emplace(r.leaves[i].name, i);
         r.alias.emplace(flattenIndices(r.leaves[i].name), i);
+        r.exactAddresses[r.leaves[i].name].insert(r.leaves[i].address);
+        r.aliasAddresses[flattenIndices(r.leaves[i].name)].insert(r.leaves[i].address);
     }
     return r;
 }
@@ -80,7 +85,26 @@ void expectSameLeaf(const Variable* found, const Variable* expected, const std::
     EXPECT_EQ(found->isBitField, expected->isBitField) << key;
 }
 
-void expectSameAsFlattening(const DebugInfo& debug, std::uint64_t limit, const std::string& label) {
+// Every address a key leads to: its first leaf's and those noted elsewhere.
+void expectSameAddresses(const std::vector<std::size_t>& first,
+                         const std::vector<std::pair<std::size_t, std::uint64_t>>& elsewhere,
+                         const LeafMatches& matches,
+                         const std::map<std::string, std::set<std::uint64_t>>& expected,
+                         const std::vector<std::string>& keys) {
+    std::map<std::string, std::set<std::uint64_t>> found;
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        if (first[k] != kNoLeaf) found[keys[k]].insert(matches.leaves[first[k]].address);
+    for (const auto& [k, address] : elsewhere) found[keys[k]].insert(address);
+    std::map<std::string, std::set<std::uint64_t>> wanted;
+    for (const std::string& key : keys)
+        if (auto it = expected.find(key); it != expected.end()) wanted.insert(*it);
+    EXPECT_EQ(found, wanted);
+}
+
+// everyAddress: also every address each key leads to. Where an element count
+// wraps, index texts repeat and only the first element of a text is searched for.
+void expectSameAsFlattening(const DebugInfo& debug, std::uint64_t limit, const std::string& label,
+                            bool everyAddress = true) {
     const Reference reference = flattenEverything(debug, limit);
     const std::vector<std::string> keys = keysFor(reference);
     // 1 splits every part down to its leaves; the default expands the fixtures whole.
@@ -96,6 +120,9 @@ void expectSameAsFlattening(const DebugInfo& debug, std::uint64_t limit, const s
             expectSameLeaf(matches.alias[k] == kNoLeaf ? nullptr : &matches.leaves[matches.alias[k]],
                            a == reference.alias.end() ? nullptr : &reference.leaves[a->second], keys[k]);
         }
+        if (!everyAddress) continue;
+        expectSameAddresses(matches.exact, matches.exactElsewhere, matches, reference.exactAddresses, keys);
+        expectSameAddresses(matches.alias, matches.aliasElsewhere, matches, reference.aliasAddresses, keys);
     }
 }
 
@@ -180,9 +207,9 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     // reference small.
     const auto wraps = add(debug, arrayOf(u8, {0x100000000, 0x100000001, 3}));
     debug.globals.push_back({"w", 0x2000, wraps, true, "a.c"});
-    expectSameAsFlattening(debug, 70, "odd shapes, limit 70");
-    expectSameAsFlattening(debug, 5, "odd shapes, limit 5");
-    expectSameAsFlattening(debug, 0, "odd shapes, limit 0");
+    expectSameAsFlattening(debug, 70, "odd shapes, limit 70", false);
+    expectSameAsFlattening(debug, 5, "odd shapes, limit 5", false);
+    expectSameAsFlattening(debug, 0, "odd shapes, limit 0", false);
 }
 
 // 2^40 leaves from a few bytes of debug information: only the named ones are
@@ -248,6 +275,7 @@ TEST(NameMap, ExactNamesBeforeAliasesBeforeSymbols) {
         ASSERT_NE(own, nullptr);
         EXPECT_EQ(own->variable->name, "buf_2");
         EXPECT_EQ(own->address, image.leaf("buf_2").address);
+        EXPECT_TRUE(names.ambiguousAddresses("buf_2").empty());
 
         const AddressEntry* alias = names.find("buf_3");
         ASSERT_NE(alias, nullptr);
@@ -271,11 +299,14 @@ TEST(NameMap, ExactNamesBeforeAliasesBeforeSymbols) {
 
 TEST(NameMap, SymbolsOnlyOfObjectTypeWithNames) {
     DebugInfo debug;
-    std::vector<vk::elf::Symbol> symbols = {{"func", 0x100, 4, 2, 1, 1},
-                                            {"", 0x200, 4, 1, 1, 1},
-                                            {"obj", 0x300, 8, 1, 1, 1},
-                                            {"obj", 0x400, 8, 1, 1, 1}};
-    NameMap names(debug, symbols, {"func", "obj", ""});
+    std::vector<vk::elf::Symbol> symbols = {
+        {"func", 0x100, 4, 2, 1, 1}, {"", 0x200, 4, 1, 1, 1},    {"obj", 0x300, 8, 1, 1, 1},
+        {"obj", 0x400, 8, 1, 1, 1},  {"obj", 0x300, 8, 1, 1, 1}, {"one", 0x600, 8, 1, 1, 1},
+        {"obj", 0x500, 8, 1, 1, 0},  // undefined: names no address of this file
+    };
+    NameMap names(debug, symbols, {"func", "obj", "", "one"});
+    EXPECT_EQ(names.ambiguousAddresses("obj"), (std::vector<std::uint64_t>{0x300, 0x400}));
+    EXPECT_TRUE(names.ambiguousAddresses("one").empty());
     EXPECT_EQ(names.find("func"), nullptr);
     EXPECT_EQ(names.find(""), nullptr);
     ASSERT_NE(names.find("obj"), nullptr);

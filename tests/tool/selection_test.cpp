@@ -175,7 +175,7 @@ TEST(Selection, FirstMatchingEntryDecides) {
     addGlobal(debug, "speedLimit", 0x104, kInt);
     // The items point into the entries, so these must outlive the selection.
     const std::vector<VariableSpec> entries = specs(R"([{"name": "speed*", "unit": "a"},
-        {"name": "speed", "unit": "b"}, {"name": ""}, {"name": "nothing*"}])");
+        {"name": "speed", "unit": "b"}, {"name": ""}, {"name": "nothing*"}, {"name": "s*"}])");
     const Selection selection = selectItems(debug, entries, 64);
     ASSERT_EQ(identifiers(selection), (std::vector<std::string>{"speed", "speedLimit"}));
     EXPECT_EQ(selection.items[0].entry, &entries[0].entry);
@@ -184,9 +184,11 @@ TEST(Selection, FirstMatchingEntryDecides) {
     EXPECT_EQ(selection.items[0].type, kInt);
     EXPECT_EQ(selection.items[0].dataType, "SLONG");
     EXPECT_EQ(selection.warnings,
-              (std::vector<std::string>{"'speed' matches no variable in the ELF file",
+              (std::vector<std::string>{"'speed': every match already taken by an earlier entry (speed)",
                                         "'' matches no variable in the ELF file",
-                                        "'nothing*' matches no variable in the ELF file"}));
+                                        "'nothing*' matches no variable in the ELF file",
+                                        "'s*': every match already taken by an earlier entry (speed, "
+                                        "speedLimit)"}));
 }
 
 TEST(Selection, TheRunBudgetEndsTheSelectionWithOneWarning) {
@@ -202,7 +204,7 @@ TEST(Selection, TheRunBudgetEndsTheSelectionWithOneWarning) {
             "expansion stopped after 2 values in all, the limit for this input; later values are left out"}));
 }
 
-TEST(Selection, DuplicateIdentifiersKeepTheFirstSilently) {
+TEST(Selection, DuplicateIdentifiersKeepTheFirstWithAWarning) {
     vk::elf::DebugInfo debug = handMadeDebugInfo();
     addGlobal(debug, "ns::v", 0x100, kInt);
     addGlobal(debug, "ns__v", 0x104, kInt);
@@ -210,7 +212,9 @@ TEST(Selection, DuplicateIdentifiersKeepTheFirstSilently) {
     ASSERT_EQ(identifiers(selection), std::vector<std::string>{"ns__v"});
     EXPECT_EQ(selection.items[0].name, "ns::v");
     EXPECT_EQ(selection.items[0].address, 0x100u);
-    EXPECT_TRUE(selection.warnings.empty());
+    EXPECT_EQ(selection.warnings, std::vector<std::string>{"ns__v: A2L identifier ns__v already taken by "
+                                                           "ns::v at 0x00000100, this one at 0x00000104 "
+                                                           "skipped"});
 }
 
 TEST(Selection, PointersOnlyWhenAskedFor) {
@@ -224,6 +228,9 @@ TEST(Selection, PointersOnlyWhenAskedFor) {
     EXPECT_EQ(selection.items[0].upper, 4294967295.0);
     EXPECT_EQ(selection.items[1].dataType, "UWORD");
     EXPECT_TRUE(selection.warnings.empty());
+    // Dropped by the earlier entry, which did not let pointers through.
+    EXPECT_EQ(selectItems(debug, specs(R"([{"name": "*"}, {"name": "p4", "pointer": true}])"), 64).warnings,
+              std::vector<std::string>{"'p4': every match already taken by an earlier entry (p4)"});
     EXPECT_THROW(selectItems(debug, specs(R"([{"name": "p4", "pointer": 1}])"), 64),
                  nlohmann::json::type_error);
 }
@@ -257,7 +264,8 @@ TEST(Selection, WarningsInTheirOrder) {
 
 TEST(Selection, EveryScalarOfARealFirmware) {
     const auto firmware = testing::loadFirmware("generate_cases", "x86_64");
-    const Selection selection = selectItems(firmware.debug, specs(R"([{"name": "*"}])"), 64);
+    const Selection selection =
+        selectItems(firmware.debug, specs(R"([{"name": "*"}, {"name": "v_*", "min": 0}])"), 64);
     std::vector<std::string> expected{
         "v_s8",  "v_u8",  "v_s16",  "v_u16",  "v_s32", "v_u32",         "v_s64",         "v_u64",
         "v_f32", "v_f64", "v_bool", "v_mode", "v_dir", "v_flags.ready", "v_flags.level", "v_flags.code"};
@@ -266,7 +274,9 @@ TEST(Selection, EveryScalarOfARealFirmware) {
     EXPECT_EQ(identifiers(selection), expected);
     EXPECT_EQ(selection.warnings,
               (std::vector<std::string>{"v_ld: type long double skipped",
-                                        "v_history: only the first 64 of 100 array elements"}));
+                                        "v_history: only the first 64 of 100 array elements",
+                                        "'v_*': every match already taken by an earlier entry (v_s8, v_u8, "
+                                        "v_s16 and 83 more)"}));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "a2l/source_index.h"
+#include "tests/tool/readelf_symbols.h"
 #include "tests/tool/update_test_support.h"
 #include "tool/a2l_format.h"
 #include "tool_run.h"
@@ -25,6 +26,7 @@ namespace vk::tool {
 namespace {
 
 namespace fs = std::filesystem;
+using vk::tool::testing_support::readelfObjectList;
 using vk::tool::testing_support::readFile;
 using vk::tool::testing_support::ToolRun;
 using vk::tool::testing_support::writeFile;
@@ -55,19 +57,7 @@ ToolRun runTool(const fs::path& dir, const std::string& args) {
 // OBJECT symbols as readelf shows them: name to value.
 std::map<std::string, std::uint64_t> readelfObjects(const std::string& elf) {
     std::map<std::string, std::uint64_t> symbols;
-    FILE* p = popen(("readelf -sW '" + elf + "'").c_str(), "r");
-    if (p == nullptr) return symbols;
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
-    pclose(p);
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string num, value, size, type, bind, vis, ndx, name;
-        if (fields >> num >> value >> size >> type >> bind >> vis >> ndx >> name && type == "OBJECT")
-            symbols.emplace(name, std::stoull(value, nullptr, 16));
-    }
+    for (const auto& object : readelfObjectList(elf)) symbols.emplace(object.name, object.value);
     return symbols;
 }
 
@@ -147,6 +137,46 @@ TEST(UpdateRun, RoundTripOverTheFixtureMatrix) {
         EXPECT_EQ(again.status, 0);
         EXPECT_EQ(again.out, out);
         EXPECT_NE(again.err.find(": 0 address(es) changed, "), std::string::npos) << again.err;
+    }
+}
+
+// Generated from one link order, updated from the other: a name that several
+// variables share keeps its address, one name at one address is updated.
+TEST(UpdateRun, SameNamedVariablesAcrossLinkOrders) {
+    const fs::path dir = workDir();
+    writeFile(dir / "list.json", R"({"variables": [{"name": "*"}]})");
+    for (const std::string& variant : testing::fixtureVariants("same_names")) {
+        SCOPED_TRACE(variant);
+        const std::string abElf = testing::fixturePath("same_names", variant);
+        const std::string baElf = testing::fixturePath("same_names_reversed", variant);
+        ASSERT_EQ(runTool(dir, "'" + abElf + "' -v list.json -o ab.a2l").status, 0);
+        ToolRun updated = runTool(dir, "'" + baElf + "' -u ab.a2l -o ba.a2l");
+        ASSERT_EQ(updated.status, 0) << updated.err;
+        const auto ab = testing_support::readelfSameNames(abElf);
+        const auto ba = testing_support::readelfSameNames(baElf);
+        const auto ambiguous = [](const std::string& name, std::uint64_t old, std::uint64_t x,
+                                  std::uint64_t y) {
+            return "  " + name + ": address " + hexAddress(old) +
+                   " in the A2L, 2 variables of this name in the ELF at " + hexAddress(std::min(x, y)) +
+                   ", " + hexAddress(std::max(x, y)) + " (ambiguous, not changed - check)\n";
+        };
+        EXPECT_NE(
+            updated.err.find("warnings (2):\n" + ambiguous("counter", ab.counterA, ba.counterA, ba.counterB) +
+                             ambiguous("state", ab.fuelState, ba.fuelState, ba.ignState)),
+            std::string::npos)
+            << updated.err;
+        const std::map<std::string, std::uint64_t> expected{{"counter", ab.counterA},
+                                                            {"state", ab.fuelState},
+                                                            {"only_here", ba.onlyHere},
+                                                            {"shared_gain", ba.sharedGain}};
+        std::map<std::string, std::uint64_t> written;
+        for (const auto& o : objectsOf(readFile(dir / "ba.a2l"))) written.emplace(o.name, o.address);
+        EXPECT_EQ(written, expected);
+        const int moved = (ab.onlyHere != ba.onlyHere) + (ab.sharedGain != ba.sharedGain);
+        EXPECT_NE(updated.err.find("4 object(s): " + std::to_string(moved) + " address(es) changed, " +
+                                   std::to_string(4 - moved) + " unchanged, 0 not found, 2 warning(s)\n"),
+                  std::string::npos)
+            << updated.err;
     }
 }
 

@@ -253,15 +253,18 @@ struct HandMade {
         debug.types.push_back(std::move(type));
         return static_cast<std::int32_t>(debug.types.size() - 1);
     }
+    std::int32_t addUnsigned32() {
+        vk::elf::TypeInfo u32;
+        u32.kind = vk::elf::TypeKind::Base;
+        u32.byteSize = 4;
+        u32.encoding = 0x07;
+        return add(u32);
+    }
 };
 
 TEST(Update, AddressesOfFourGibibytesAndMoreAreNotWritten) {
     HandMade m;
-    vk::elf::TypeInfo u32;
-    u32.kind = vk::elf::TypeKind::Base;
-    u32.byteSize = 4;
-    u32.encoding = 0x07;
-    const auto t = m.add(u32);
+    const auto t = m.addUnsigned32();
     m.debug.globals = {{"high", 0x100000010, t, true, ""}, {"low", 0xFFFFFFFF, t, true, ""}};
     const std::string in =
         "/begin MEASUREMENT high \"\" ULONG CM 0 0 0 1 ECU_ADDRESS 0x10 /end MEASUREMENT\n"
@@ -284,6 +287,28 @@ TEST(Update, AddressesOfFourGibibytesAndMoreAreNotWritten) {
     std::string expected = in;
     expected.replace(in.rfind("0x0 "), 3, "0xFFFFFFFF");
     EXPECT_EQ(r.text, expected);
+}
+
+// Two variables of one name: nothing of the object is rewritten, its address
+// token (when it has one) and the candidates are reported.
+TEST(Update, SameNamedVariablesAreLeftAsWritten) {
+    HandMade m;
+    const auto t = m.addUnsigned32();
+    m.debug.globals = {{"dup", 0x20, t, true, "b.c"}, {"dup", 0x10, t, true, "a.c"}};
+    const std::string in =
+        "/begin MEASUREMENT dup \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 0x10 /end MEASUREMENT\n"
+        "/begin MEASUREMENT dup \"\" UBYTE CM 0 0 0 1 /end MEASUREMENT\n";
+    auto result = update(m.elf, m.debug, in);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value().text, in);
+    EXPECT_EQ(
+        result.value().warnings,
+        (std::vector<std::string>{"dup: address 0x00000010 in the A2L, 2 variables of this name in the ELF "
+                                  "at 0x00000010, 0x00000020 (ambiguous, not changed - check)",
+                                  "dup: 2 variables of this name in the ELF at 0x00000010, 0x00000020 "
+                                  "(ambiguous, not changed - check)"}));
+    EXPECT_EQ(result.value().unchanged, 2u);
+    expectInvariant(result.value());
 }
 
 TEST(Update, EnumerationSignToleranceStopsAtWidth) {
