@@ -41,7 +41,7 @@ struct Member {
     std::uint64_t offset = 0;
     std::int32_t type = -1;
     std::uint16_t bitSize = 0;
-    std::uint16_t bitShift = 0;
+    std::uint8_t bitShift = 0;  // below 64; one byte keeps the member at 32 bytes
     std::uint8_t storageSize = 0;
 };
 

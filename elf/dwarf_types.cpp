@@ -192,12 +192,12 @@ void placeBitField(Member& m, std::uint64_t storage, std::uint64_t typeSize, con
     if (w.size == 0) {
         // Left out by the flattening; the numbers only need to stay sane.
         m.offset = named.offset;
-        m.bitShift = named.shift < 64 ? static_cast<std::uint16_t>(named.shift) : 0;
+        m.bitShift = named.shift < 64 ? static_cast<std::uint8_t>(named.shift) : 0;
         m.storageSize = kNoBitWindow;
         return;
     }
     m.offset = w.offset;
-    m.bitShift = static_cast<std::uint16_t>(w.shift);
+    m.bitShift = static_cast<std::uint8_t>(w.shift);
     m.storageSize = w.size == typeSize ? 0 : static_cast<std::uint8_t>(w.size);
 }
 

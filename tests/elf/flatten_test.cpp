@@ -61,7 +61,7 @@ std::vector<std::string> names(const std::vector<Variable>& leaves) {
 }
 
 Member member(std::string_view name, std::uint64_t offset, std::int32_t type, std::uint16_t bitSize = 0,
-              std::uint16_t bitShift = 0, std::uint8_t storageSize = 0) {
+              std::uint8_t bitShift = 0, std::uint8_t storageSize = 0) {
     static NameStore names;  // for the whole test program
     return Member{names.keep(name), offset, type, bitSize, bitShift, storageSize};
 }
