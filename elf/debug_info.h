@@ -30,16 +30,22 @@ enum class TypeKind : std::uint8_t {
 
 // Names in the type table and the globals are views into DebugInfo::names.
 
-// A data member or base class. For a bit field, offset is that of its
-// storage unit and bitShift the position of its lowest bit within the
-// storage unit's value (read in the file's byte order).
+// A data member or base class. For a bit field, offset is that of the
+// bytes that hold it: storageSize bytes (0: the declared type's size), and
+// bitShift the position of its lowest bit within their value read in the
+// file's byte order. That is its storage unit where one holds it; packed and
+// other layouts can put a field across units, and then a window of 1, 2, 4
+// or 8 bytes holds it, or none (kNoBitWindow: the field is not described).
 struct Member {
     std::string_view name;
     std::uint64_t offset = 0;
     std::int32_t type = -1;
     std::uint16_t bitSize = 0;
-    std::uint16_t bitShift = 0;
+    std::uint8_t bitShift = 0;  // below 64; one byte keeps the member at 32 bytes
+    std::uint8_t storageSize = 0;
 };
+
+inline constexpr std::uint8_t kNoBitWindow = 0xff;
 
 struct Enumerator {
     std::int64_t value = 0;

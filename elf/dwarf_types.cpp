@@ -79,46 +79,126 @@ bool fitsInUnit(std::uint64_t at, std::uint64_t bits, std::uint64_t storage) {
            at <= 8 * storage - bits;
 }
 
-// Sets the bit field's storage unit offset and shift from DW_AT_data_bit_offset
-// (DWARF 4 on) or DW_AT_bit_offset (DWARF 2 and 3, counted from the storage
-// unit's most significant bit). A field that lies inside its storage unit
-// keeps its shift, also one of 64 or more in a unit wider than 8 bytes (the
-// flattening takes it modulo 64); one still outside its unit gets shift 0
-// when the arithmetic leaves 64 or more.
-void placeBitField(Member& m, std::uint64_t storage, const Attr& dataBitOffset, const Attr& bitOffset,
-                   bool littleEndian) {
-    const std::uint64_t bits = m.bitSize;
+// A bit field's bytes and the shift of its lowest bit within their value.
+struct BitWindow {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
     std::uint64_t shift = 0;
-    bool inside = false;
+};
+
+// The storage unit that DW_AT_data_bit_offset (DWARF 4 on) or DW_AT_bit_offset
+// (DWARF 2 and 3, counted from the unit's most significant bit) names, counted
+// in `storage` bytes from `location` and read as `typeSize` bytes. The shift
+// can lie outside the unit.
+BitWindow namedUnit(std::uint64_t location, std::uint64_t bits, std::uint64_t storage, std::uint64_t typeSize,
+                    const Attr& dataBitOffset, const Attr& bitOffset, bool littleEndian) {
+    BitWindow unit{location, typeSize, 0};
     if (dataBitOffset) {
         std::uint64_t within = 0;
-        m.offset = storageUnit(dataBitOffset.number(), bits, storage, within);
-        shift = littleEndian ? within : 8 * storage - bits - within;
-        inside = fitsInUnit(within, bits, storage);
+        unit.offset = storageUnit(dataBitOffset.number(), bits, storage, within);
+        unit.shift = littleEndian ? within : 8 * storage - bits - within;
     } else if (bitOffset) {
         const std::uint64_t o = bitOffset.number();
-        shift = 8 * storage - bits - o;
-        inside = fitsInUnit(o, bits, storage);
+        unit.shift = 8 * storage - bits - o;
         // Compilers emit offsets outside the unit (negative ones too) for
         // fields that straddle it; such a field is placed from its absolute
         // position instead, when the numbers are of a sane size.
         const std::int64_t signedO = static_cast<std::int64_t>(o);
-        if (!inside && storage >= 1 && storage <= 8 && m.offset < (1ull << 56) && signedO > -(1ll << 32) &&
-            signedO < (1ll << 32)) {
+        if (!fitsInUnit(o, bits, storage) && storage >= 1 && storage <= 8 && location < (1ull << 56) &&
+            signedO > -(1ll << 32) && signedO < (1ll << 32)) {
             const std::int64_t unitBits = static_cast<std::int64_t>(8 * storage);
-            const std::int64_t base = static_cast<std::int64_t>(8 * m.offset);
+            const std::int64_t base = static_cast<std::int64_t>(8 * location);
             const std::int64_t first =
                 littleEndian ? base + unitBits - static_cast<std::int64_t>(bits) - signedO : base + signedO;
             if (first >= 0) {
                 std::uint64_t within = 0;
-                m.offset = storageUnit(static_cast<std::uint64_t>(first), bits, storage, within);
-                shift = littleEndian ? within : 8 * storage - bits - within;
+                unit.offset = storageUnit(static_cast<std::uint64_t>(first), bits, storage, within);
+                unit.shift = littleEndian ? within : 8 * storage - bits - within;
             }
         }
     }
-    // Negative results wrap to huge numbers; 0 keeps every later mask shift
-    // below 64.
-    m.bitShift = shift < 64 || inside ? static_cast<std::uint16_t>(shift) : 0;
+    return unit;
+}
+
+// The field's first bit counted from the start of the containing type in the
+// file's bit order (from each byte's least significant bit in a little-endian
+// file, from its most significant in a big-endian one), as
+// DW_AT_data_bit_offset counts it. Negative locations and DW_AT_bit_offset
+// values wrap in unsigned arithmetic to the same sum as in signed.
+std::uint64_t firstBit(std::uint64_t location, std::uint64_t bits, std::uint64_t storage,
+                       const Attr& dataBitOffset, const Attr& bitOffset, bool littleEndian) {
+    if (dataBitOffset) return dataBitOffset.number();
+    // Without either attribute the field sits at the unit's least
+    // significant end, as the shift of 0 that it has always had says.
+    const std::uint64_t fromTop = bitOffset ? bitOffset.number() : 8 * storage - bits;
+    return 8 * location + (littleEndian ? 8 * storage - bits - fromTop : fromTop);
+}
+
+// Positions past this many bits, negative ones among them, lie outside any
+// real variable; below it no window arithmetic overflows.
+constexpr std::uint64_t kMaxFieldBit = std::uint64_t{1} << 60;
+
+bool isScalarSize(std::uint64_t size) {
+    return size == 1 || size == 2 || size == 4 || size == 8;
+}
+
+// Whether the window is a scalar that holds exactly bits [first, first + bits)
+// under its shift. A window before the start of the containing type (a
+// negative location) never does: it would read another object.
+bool selectsExactly(const BitWindow& w, std::uint64_t first, std::uint64_t bits, bool littleEndian) {
+    if (!isScalarSize(w.size) || w.offset > kMaxFieldBit / 8) return false;
+    const std::uint64_t begin = 8 * w.offset;
+    const std::uint64_t end = begin + 8 * w.size;
+    if (first < begin || first + bits > end) return false;
+    return w.shift == (littleEndian ? first - begin : end - first - bits);
+}
+
+BitWindow windowAt(std::uint64_t offset, std::uint64_t size, std::uint64_t first, std::uint64_t bits,
+                   bool littleEndian) {
+    const std::uint64_t begin = 8 * offset;
+    return BitWindow{offset, size, littleEndian ? first - begin : begin + 8 * size - first - bits};
+}
+
+// Where the field's bits are read: the unit that the attributes name when it
+// holds them exactly; else a unit of the declared type's size aligned as
+// DW_AT_data_bit_offset aligns it, so that DWARF 2 to 4 and DWARF 5 agree;
+// else the smallest window of 1, 2, 4 or 8 bytes from the field's first
+// byte. Size 0 when none holds them.
+BitWindow placeBits(const BitWindow& named, std::uint64_t first, std::uint64_t bits, std::uint64_t typeSize,
+                    bool littleEndian) {
+    if (first >= kMaxFieldBit || bits > 64) return BitWindow{};
+    if (selectsExactly(named, first, bits, littleEndian)) return named;
+    if (isScalarSize(typeSize)) {
+        const std::uint64_t unit = first / (8 * typeSize) * typeSize;
+        if (first - 8 * unit + bits <= 8 * typeSize)
+            return windowAt(unit, typeSize, first, bits, littleEndian);
+    }
+    const std::uint64_t byte = first / 8;
+    const std::uint64_t touched = (first + bits - 1) / 8 - byte + 1;
+    for (std::uint64_t size = 1; size <= 8; size *= 2)
+        if (touched <= size) return windowAt(byte, size, first, bits, littleEndian);
+    return BitWindow{};
+}
+
+// Sets the bit field's offset, shift and window size from whichever
+// attributes place it; `storage` is the size they count in.
+void placeBitField(Member& m, std::uint64_t storage, std::uint64_t typeSize, const Attr& dataBitOffset,
+                   const Attr& bitOffset, bool littleEndian) {
+    const std::uint64_t bits = m.bitSize;
+    const BitWindow named =
+        namedUnit(m.offset, bits, storage, typeSize, dataBitOffset, bitOffset, littleEndian);
+    const std::uint64_t first = firstBit(m.offset, bits, storage, dataBitOffset, bitOffset, littleEndian);
+    const BitWindow w = placeBits(named, first, bits, typeSize, littleEndian);
+    if (w.size == 0) {
+        // Left out by the flattening; the numbers only need to stay sane.
+        m.offset = named.offset;
+        m.bitShift = named.shift < 64 ? static_cast<std::uint8_t>(named.shift) : 0;
+        m.storageSize = kNoBitWindow;
+        return;
+    }
+    m.offset = w.offset;
+    m.bitShift = static_cast<std::uint8_t>(w.shift);
+    m.storageSize = w.size == typeSize ? 0 : static_cast<std::uint8_t>(w.size);
 }
 
 }  // namespace
@@ -272,8 +352,9 @@ void TypeBuilder::finishMember(TypeFrame& f) {
     }
     m.bitSize = static_cast<std::uint16_t>(bits.value);
     const Attr ownSize = place.byteSize;
-    const std::uint64_t storage = ownSize ? constantOr0(ownSize) : byteSize(r_.result.types, m.type);
-    placeBitField(m, storage, place.dataBitOffset, place.bitOffset, r_.elf.littleEndian);
+    const std::uint64_t typeSize = byteSize(r_.result.types, m.type);
+    const std::uint64_t storage = ownSize ? constantOr0(ownSize) : typeSize;
+    placeBitField(m, storage, typeSize, place.dataBitOffset, place.bitOffset, r_.elf.littleEndian);
     f.info.members.push_back(std::move(m));
 }
 

@@ -89,12 +89,6 @@ std::uint64_t elementCount(const TypeInfo& array) {
     return count;
 }
 
-std::uint64_t bitFieldMask(const Member& member) {
-    const std::uint64_t width =
-        member.bitSize < 64 ? (std::uint64_t{1} << member.bitSize) - 1 : ~std::uint64_t{0};
-    return width << (member.bitShift % 64);
-}
-
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth);
 
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
@@ -140,9 +134,16 @@ void emit(Walk& walk, std::uint64_t address, std::int32_t type, std::uint64_t si
 
 void bitFieldLeaf(Walk& walk, std::uint64_t address, const Member& member) {
     const DebugInfo& debug = walk.debug;
+    if (member.storageSize == kNoBitWindow) {
+        if (walk.warnings == nullptr) return;
+        std::string warning = walk.name + ": bit field left out: no 8 bytes hold all its bits";
+        if (!walk.spend(sizeof(std::string) + warning.size())) return;
+        walk.warnings->push_back(std::move(warning));
+        return;
+    }
     const bool typed = entryAt(debug, member.type) != nullptr;
     const std::int32_t type = typed ? resolveAlias(debug.types, member.type) : -1;
-    emit(walk, address, type, byteSize(debug.types, type), bitFieldMask(member), true,
+    emit(walk, address, type, bitFieldSize(debug, type, member), bitFieldMask(member), true,
          typed ? member.type : -1);
 }
 
@@ -201,6 +202,16 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
 }
 
 }  // namespace
+
+std::uint64_t bitFieldMask(const Member& member) {
+    const std::uint64_t width =
+        member.bitSize < 64 ? (std::uint64_t{1} << member.bitSize) - 1 : ~std::uint64_t{0};
+    return width << (member.bitShift % 64);
+}
+
+std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Member& member) {
+    return member.storageSize != 0 ? member.storageSize : byteSize(debug.types, type);
+}
 
 // Appends "[i][j]..." for the element at row-major position `position`.
 // When the product of the dimensions wrapped, a dimension can exceed what

@@ -58,6 +58,14 @@ ExpansionBudget expansionBudget(const ElfFile& file);
 // "expansion stopped after N values in all ...", for a budget that was reached.
 std::string budgetReachedMessage(const ExpansionBudget& budget);
 
+// A bit field's leaf: the mask of its bits and the byte size of the value
+// that holds them, `type` being its member type resolved (-1 for none). A
+// field whose storageSize is kNoBitWindow gives no leaf: flattening leaves
+// it out, with "NAME: bit field left out: no 8 bytes hold all its bits" when
+// warnings are collected.
+std::uint64_t bitFieldMask(const Member& member);
+std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Member& member);
+
 // Members in declaration order, array elements in row-major order. Arrays
 // yield at most `arrayLimit` elements each (counted over all dimensions);
 // when `warnings` is given, every truncated array adds one line to it.

@@ -198,7 +198,7 @@ private:
                 member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
             if (member.bitSize == 0) {
                 visit(memberName, memberAlias, address + member.offset, member.type, depth + 1);
-            } else if (viable(memberName, memberAlias)) {
+            } else if (member.storageSize != vk::elf::kNoBitWindow && viable(memberName, memberAlias)) {
                 offer(bitField(memberName, address + member.offset, member));
             }
         }
@@ -211,9 +211,8 @@ private:
         leaf.name = name;
         leaf.address = address;
         leaf.type = entryAt(member.type) ? vk::elf::resolveAlias(debug_.types, member.type) : -1;
-        leaf.size = vk::elf::byteSize(debug_.types, leaf.type);
-        const std::uint64_t width = member.bitSize < 64 ? (std::uint64_t{1} << member.bitSize) - 1 : kAll;
-        leaf.bitMask = width << (member.bitShift % 64);
+        leaf.size = vk::elf::bitFieldSize(debug_, leaf.type, member);
+        leaf.bitMask = vk::elf::bitFieldMask(member);
         leaf.isBitField = true;
         return leaf;
     }

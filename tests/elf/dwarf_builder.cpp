@@ -163,7 +163,7 @@ std::vector<std::uint8_t> commonAbbrevs(bool le) {
     abbrevDecl(b, kSubrangeCountBlock, 0x21, false, {{0x37, expr}, {0x2f, d1}});
     abbrevDecl(b, kUnion, 0x17, true, {{0x03, str}, {0x0b, d1}});
     abbrevDecl(b, kBitField2Signed, 0x0d, false,
-               {{0x03, str}, {0x49, ref}, {0x0b, d1}, {0x0d, d1}, {0x0c, 0x0d}, {0x38, d1}});
+               {{0x03, str}, {0x49, ref}, {0x0b, d1}, {0x0d, d1}, {0x0c, 0x0d}, {0x38, 0x0d}});
     abbrevDecl(b, kVarArtificial, 0x34, false, {{0x49, ref}, {0x02, expr}, {0x34, present}});
     b.u8(0);
     return b.data;

@@ -185,7 +185,7 @@ enum Abbr : std::uint64_t {
     kVarNoType,       // name, location exprloc
     kSubrangeCountBlock,  // count exprloc, upper_bound data1
     kUnion,               // children: name, byte_size data1
-    kBitField2Signed,     // as kBitField2 with bit_offset sdata
+    kBitField2Signed,     // as kBitField2 with bit_offset and member_location sdata
     kVarArtificial,       // type, location exprloc, artificial flag_present
 };
 std::vector<std::uint8_t> commonAbbrevs(bool littleEndian = true);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dwarf_builder.h"
+#include "elf/flatten.h"
 
 namespace vk::elf {
 namespace {
@@ -108,23 +109,28 @@ TEST(DwarfTypes, ShiftsOutsideTheStorageUnitStayBelow64) {
         const auto& m = b.type(0).members;
         ASSERT_EQ(m.size(), 5u);
         for (const Member& x : m) EXPECT_LT(x.bitShift, 64u) << x.name;
-        EXPECT_EQ(m[0].bitShift, le ? 2u : 0u);
+        // 40 bits from bit 2: wider than the type, held by 8 bytes.
+        EXPECT_EQ(m[0].storageSize, 8u);
+        EXPECT_EQ(m[0].bitShift, le ? 2u : 22u);
         // DWARF 2 offset 30 of a 3-bit field in 4 bytes: in a big-endian file
         // bits 30-32 from the top lie whole in the 4 bytes at offset 2; in a
         // little-endian one the field would start before the structure.
         EXPECT_EQ(m[1].offset, le ? 0u : 2u);
         EXPECT_EQ(m[1].bitShift, le ? 0u : 15u);
-        // Storage size 0: the byte holding the bit is the unit.
+        EXPECT_EQ(m[1].storageSize, le ? kNoBitWindow : 0u);
+        // A type of size 0: the byte holding the bits.
         EXPECT_EQ(m[2].offset, 1u);
+        EXPECT_EQ(m[2].storageSize, 1u);
         EXPECT_EQ(m[2].bitShift, le ? 5u : 0u);
-        EXPECT_EQ(m[3].offset, 0u);
-        EXPECT_EQ(m[4].offset, 9u);
+        // Absurd storage sizes: a unit of the type's size.
+        EXPECT_EQ(m[3].offset, 12u);
+        EXPECT_EQ(m[4].offset, le ? 9u : 8u);
     }
 }
 
-TEST(DwarfTypes, FieldsInsideAUnitWiderThanEightBytesKeepTheirShift) {
+TEST(DwarfTypes, FieldsInAUnitWiderThanEightBytesAreReadThroughAScalar) {
     // unsigned __int128 hi : 10 at bit 70, and a DWARF 2 field 20 bits below
-    // the unit's top: shifts of 64 and more stay as computed.
+    // the unit's top: no A2L type reads 16 bytes, 2 of them hold each field.
     for (bool le : {true, false}) {
         Built b = build(
             [](DieWriter& w) {
@@ -139,36 +145,80 @@ TEST(DwarfTypes, FieldsInsideAUnitWiderThanEightBytesKeepTheirShift) {
             le);
         const auto& m = b.type(0).members;
         ASSERT_EQ(m.size(), 2u);
-        EXPECT_EQ(m[0].offset, 0u);
-        EXPECT_EQ(m[0].bitShift, le ? 70u : 48u);
-        EXPECT_EQ(m[1].bitShift, 98u);
+        EXPECT_EQ(m[0].offset, 8u);
+        EXPECT_EQ(m[0].bitShift, le ? 6u : 0u);
+        EXPECT_EQ(m[1].offset, le ? 12u : 2u);
+        EXPECT_EQ(m[1].bitShift, 2u);
+        for (const Member& x : m) EXPECT_EQ(x.storageSize, 2u) << x.name;
     }
 }
 
-TEST(DwarfTypes, FieldsStraddlingTheirAlignedUnitMoveToASmallerAlignment) {
-    // i386 aligns long long to 4: a 40-bit field at bit 116 of the structure
-    // lies in the 8 bytes at offset 12. Clang describes it with DWARF 2
-    // offsets relative to the unit at 8, the offset negative.
-    for (bool le : {true, false}) {
+// Fields that lie across units of their type, with the attributes that
+// compilers write for them (packed structures, m68k's 2-byte alignment of
+// int, i386's 4-byte alignment of long long, sh4 gcc's unit before the
+// structure), as read and masked in the file's byte order; gdb gives these
+// bits. DWARF 2 to 4 and DWARF 5 descriptions of one field agree.
+TEST(DwarfTypes, BitFieldsAcrossUnitsOfTheirType) {
+    using Write = std::function<void(DieWriter&, std::uint32_t)>;
+    const auto d5 = [](std::uint8_t bit, std::uint8_t bits) -> Write {
+        return [=](DieWriter& w, std::uint32_t t) { w.code(kBitField4).b.str("f").u32(t).u8(bit).u8(bits); };
+    };
+    const auto d2 = [](std::uint8_t size, std::uint8_t bits, std::int64_t fromTop, std::int64_t at) -> Write {
+        return [=](DieWriter& w, std::uint32_t t) {
+            w.code(kBitField2Signed).b.str("f").u32(t).u8(size).u8(bits).sleb(fromTop).sleb(at);
+        };
+    };
+    struct Row {
+        const char* what;
+        bool le;
+        std::uint8_t typeSize;
+        Write member;
+        std::uint64_t offset, size, mask;  // size 0: left out
+    };
+    const Row rows[] = {
+        {"packed char:7 at bit 5, gcc DWARF 3", true, 1, d2(1, 7, -4, 0), 0, 2, 0xFE0},
+        {"packed char:7 at bit 5, DWARF 5", true, 1, d5(5, 7), 0, 2, 0xFE0},
+        {"packed char:7 at bit 5, s390x gcc DWARF 3", false, 1, d2(1, 7, 5, 0), 0, 2, 0x7F0},
+        {"packed char:7 at bit 5, s390x DWARF 5", false, 1, d5(5, 7), 0, 2, 0x7F0},
+        {"packed int:30 at bit 21, gcc DWARF 3", true, 4, d2(4, 30, -3, 2), 2, 8, 0x7FFFFFFE0},
+        {"packed int:30 at bit 21, s390x gcc DWARF 3", false, 4, d2(4, 30, 5, 2), 2, 8, 0x7FFFFFFE0000000},
+        {"packed int:30 at bit 21, s390x DWARF 5", false, 4, d5(21, 30), 2, 8, 0x7FFFFFFE0000000},
+        {"long long:3 at bit 1, sh4 gcc DWARF 4", true, 8, d2(8, 3, -4, -8), 0, 8, 0xE},
+        {"long long:3 at bit 1, sh4 DWARF 5", true, 8, d5(1, 3), 0, 8, 0xE},
+        {"short:16 at bit 25, m68k gcc DWARF 4", false, 2, d2(2, 16, 1, 3), 3, 4, 0x7FFF8000},
+        {"short:16 at bit 25, m68k DWARF 5", false, 2, d5(25, 16), 3, 4, 0x7FFF8000},
+        {"long long:40 at bit 116, i386 clang DWARF 2", true, 8, d2(8, 40, -28, 8), 12, 8, 0xFFFFFFFFFF00000},
+        {"long long:40 at bit 116, i386 DWARF 5", true, 8, d5(116, 40), 12, 8, 0xFFFFFFFFFF00000},
+        {"long long:40 at bit 116, big-endian DWARF 5", false, 8, d5(116, 40), 12, 8, 0xFFFFFFFFFF0},
+        {"long long:60 at bit 53 spans 9 bytes", true, 8, d5(53, 60), 0, 0, 0},
+        {"long long:60 at bit 53 spans 9 bytes, big-endian", false, 8, d5(53, 60), 0, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         Built b = build(
-            [](DieWriter& w) {
-                const std::uint32_t ull = base(w, "unsigned long long", 8);
+            [&](DieWriter& w) {
+                const std::uint32_t t = base(w, "t", row.typeSize);
                 const std::uint32_t s = w.offset();
                 w.code(kStruct).b.str("S").u8(24);
-                w.code(kBitField2Signed).b.str("e").u32(ull).u8(8).u8(40).sleb(-28).u8(8);
-                w.code(kBitField4).b.str("d4").u32(ull).u8(116).u8(40);
+                row.member(w, t);
                 w.b.u8(0);
                 return s;
             },
-            le);
-        const auto& m = b.type(0).members;
-        ASSERT_EQ(m.size(), 2u);
-        if (le) {
-            EXPECT_EQ(m[0].offset, 12u);
-            EXPECT_EQ(m[0].bitShift, 20u);
+            row.le);
+        ASSERT_EQ(b.info.globals.size(), 1u);
+        std::vector<std::string> warnings;
+        const auto leaves = flattenVariable(b.info, b.info.globals[0], 16, &warnings);
+        if (row.size == 0) {
+            EXPECT_TRUE(leaves.empty());
+            EXPECT_EQ(warnings,
+                      std::vector<std::string>{"v.f: bit field left out: no 8 bytes hold all its bits"});
+            continue;
         }
-        EXPECT_EQ(m[1].offset, 12u);
-        EXPECT_EQ(m[1].bitShift, le ? 20u : 4u);
+        ASSERT_EQ(leaves.size(), 1u);
+        EXPECT_EQ(leaves[0].address, 0x1000 + row.offset);
+        EXPECT_EQ(leaves[0].size, row.size);
+        EXPECT_EQ(leaves[0].bitMask, row.mask);
+        EXPECT_TRUE(warnings.empty());
     }
 }
 

@@ -61,9 +61,9 @@ std::vector<std::string> names(const std::vector<Variable>& leaves) {
 }
 
 Member member(std::string_view name, std::uint64_t offset, std::int32_t type, std::uint16_t bitSize = 0,
-              std::uint16_t bitShift = 0) {
+              std::uint8_t bitShift = 0, std::uint8_t storageSize = 0) {
     static NameStore names;  // for the whole test program
-    return Member{names.keep(name), offset, type, bitSize, bitShift};
+    return Member{names.keep(name), offset, type, bitSize, bitShift, storageSize};
 }
 
 TEST(FlattenLeaves, ScalarGlobalsGiveOneLeafEach) {
@@ -247,9 +247,11 @@ TEST(FlattenMembers, BitFieldsCarryMasksAndTheirMemberType) {
     const std::int32_t s = t.structure(
         "bits", 16,
         {member("mode", 4, flags, 3, 4), member("wide", 8, u32, 64, 0), member("huge", 8, u32, 70, 0),
-         member("odd", 8, u32, 1, 65), member("untyped", 0, -1, 2, 0)});
-    const auto leaves = t.flatten(s);
-    ASSERT_EQ(leaves.size(), 5u);
+         member("odd", 8, u32, 1, 65), member("untyped", 0, -1, 2, 0), member("across", 1, u32, 30, 5, 8),
+         member("spread", 0, u32, 60, 0, kNoBitWindow)});
+    std::vector<std::string> warnings;
+    const auto leaves = t.flatten(s, 16, &warnings);
+    ASSERT_EQ(leaves.size(), 6u);
     EXPECT_EQ(leaves[0].name, "g.mode");
     EXPECT_EQ(leaves[0].address, 0x1004u);
     EXPECT_EQ(leaves[0].bitMask, 0x70u);
@@ -263,6 +265,12 @@ TEST(FlattenMembers, BitFieldsCarryMasksAndTheirMemberType) {
     EXPECT_EQ(leaves[4].type, -1);
     EXPECT_EQ(leaves[4].size, 0u);
     EXPECT_EQ(leaves[4].bitMask, 0x3u);
+    EXPECT_EQ(leaves[5].address, 0x1001u);
+    EXPECT_EQ(leaves[5].size, 8u);
+    EXPECT_EQ(leaves[5].bitMask, 0x7FFFFFFE0u);
+    EXPECT_EQ(warnings,
+              std::vector<std::string>{"g.spread: bit field left out: no 8 bytes hold all its bits"});
+    EXPECT_EQ(t.flatten(s).size(), 6u);
 }
 
 TEST(FlattenMembers, DepthLimitDropsOrdinaryMembersBelowLevel16ButKeepsBitFields) {

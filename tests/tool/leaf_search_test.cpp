@@ -173,7 +173,8 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInEveryFixture) {
 }
 
 // Shapes the fixtures lack: arrays of typedef'd arrays, unnamed unions whose
-// members repeat names, bit fields in a part that is split, two globals of one
+// members repeat names, bit fields in a part that is split (one read through a
+// wider window, one left out), two globals of one
 // name, a product of dimensions that wraps, an array without dimensions.
 TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     DebugInfo debug;
@@ -194,6 +195,8 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
                                             {"on", 2, u16, 1, 3},
                                             {"level", 2, u16, 4, 4},
                                             {"raw", 2, -1, 2, 9},
+                                            {"across", 1, u8, 7, 5, 2},
+                                            {"spread", 0, u16, 60, 0, vk::elf::kNoBitWindow},
                                             {"grid", 4, grid, 0, 0}},
                                            52));
     const auto cells = add(debug, arrayOf(cell, {9, 11}));
