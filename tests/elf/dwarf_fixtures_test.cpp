@@ -442,6 +442,8 @@ TEST_P(BitFieldMatrix, EveryBitFieldSelectsGdbsBits) {
             ADD_FAILURE() << GetParam() << ": " << field.name << ": " << fault;
     }
     EXPECT_GT(checked, 0);
+    RecordProperty("checked", checked);
+    RecordProperty("left_out", leftOut);
     EXPECT_EQ(wrong + unlisted, 0) << GetParam() << ": " << checked << " bit fields checked against gdb, "
                                    << wrong << " wrong, " << unlisted << " not listed, " << leftOut
                                    << " left out as wider than 8 bytes";
