@@ -1,16 +1,19 @@
 // The reader on real compiler output: every fixture in every variant of the
 // matrix (clang and gcc, DWARF 2 to 5, 32- and 64-bit DWARF, both byte
 // orders). Expectations come from the same file's symbol table and data, or
-// from the compiler's own layout numbers stored in the fixture.
+// from the compiler's own layout numbers stored in the fixture, or from
+// gdb's reading of the same file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "elf/debug_info.h"
+#include "elf/flatten.h"
 
 namespace vk::elf {
 namespace {
@@ -391,6 +394,122 @@ TEST(DwarfFixtures, DistinctVariablesAtOneAddressAreEachCollected) {
         EXPECT_EQ(f.global("__eeprom")->address, f.global("ee_byte")->address);
     }
 }
+
+// The bit-field layouts of bitfields/, built by every compiler of their
+// matrix, against gdb's placement of each field (ELF.bits, written at build
+// time): the leaf's address, size and mask must select exactly gdb's bits.
+using Bits = std::set<std::pair<std::uint64_t, unsigned>>;  // (byte address, bit 0 = least significant)
+
+struct GdbBitField {
+    std::string name;
+    std::uint64_t address = 0;
+    std::uint64_t bitPos = 0;  // from the variable's first byte, in gdb's order for the byte order
+    std::uint64_t bitSize = 0;
+    std::string endian;
+};
+
+Bits gdbBits(const GdbBitField& field, bool little) {
+    Bits bits;
+    for (std::uint64_t p = field.bitPos; p < field.bitPos + field.bitSize; ++p)
+        bits.emplace(field.address + p / 8, little ? p % 8 : 7 - p % 8);
+    return bits;
+}
+
+Bits leafBits(const Variable& leaf, bool little) {
+    Bits bits;
+    for (unsigned k = 0; k < 64; ++k)
+        if (leaf.bitMask >> k & 1)
+            bits.emplace(little ? leaf.address + k / 8 : leaf.address + leaf.size - 1 - k / 8, k % 8);
+    return bits;
+}
+
+std::uint64_t bytesSpanned(const GdbBitField& field) {
+    return (field.bitPos + field.bitSize - 1) / 8 - field.bitPos / 8 + 1;
+}
+
+std::vector<std::string> bitFieldBuilds() {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(fs::path(VK_FIXTURE_DIR) / "bitfields", ignored))
+        if (entry.path().extension() == ".elf") names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::map<std::string, Variable> bitFieldLeaves(const DebugInfo& info) {
+    std::map<std::string, Variable> leaves;
+    for (const GlobalVariable& g : info.globals)
+        for (Variable& leaf : flattenVariable(info, g, 1u << 20, nullptr))
+            if (leaf.isBitField) leaves.emplace(leaf.name, std::move(leaf));
+    return leaves;
+}
+
+// Why the leaf does not select the field's bits; empty when it does.
+std::string bitFieldFault(const Variable& leaf, const GdbBitField& field, bool little) {
+    std::ostringstream fault;
+    fault << std::hex << "at 0x" << leaf.address << " size " << std::dec << leaf.size << " mask 0x"
+          << std::hex << leaf.bitMask << std::dec << " (gdb: bits " << field.bitPos << ".."
+          << field.bitPos + field.bitSize - 1 << " of 0x" << std::hex << field.address << ")";
+    const bool sized = leaf.size == 1 || leaf.size == 2 || leaf.size == 4 || leaf.size == 8;
+    const bool fits = leaf.size >= 8 || (sized && leaf.bitMask >> (8 * leaf.size) == 0);
+    if (!sized || !fits) return "mask wider than its data type " + fault.str();
+    if (leafBits(leaf, little) != gdbBits(field, little)) return "other bits " + fault.str();
+    return {};
+}
+
+constexpr int kShownFaults = 20;  // per build; the summary counts them all
+
+class BitFieldMatrix : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(BitFieldMatrix, EveryBitFieldSelectsGdbsBits) {
+    const fs::path elfPath = fs::path(VK_FIXTURE_DIR) / "bitfields" / (GetParam() + ".elf");
+    std::ifstream oracle(elfPath.string() + ".bits");
+    if (!oracle) GTEST_SKIP() << "no gdb placement (gdb-multiarch not found at build time)";
+    auto elf = loadElf(elfPath);
+    ASSERT_TRUE(elf.ok()) << elf.error().message();
+    auto info = loadDwarf(elf.value());
+    ASSERT_TRUE(info.ok()) << info.error().message();
+    const bool little = elf.value().littleEndian;
+    const std::map<std::string, Variable> leaves = bitFieldLeaves(info.value());
+    int checked = 0, wrong = 0, unlisted = 0, leftOut = 0;
+    GdbBitField field;
+    while (oracle >> field.name >> std::hex >> field.address >> std::dec >> field.bitPos >> field.bitSize >>
+           field.endian) {
+        ++checked;
+        ASSERT_EQ(field.endian, little ? "little" : "big") << field.name;
+        const auto leaf = leaves.find(field.name);
+        if (leaf == leaves.end()) {
+            // No window of up to 8 bytes holds such a field.
+            if (bytesSpanned(field) > 8) {
+                ++leftOut;
+                continue;
+            }
+            ++unlisted;
+            if (wrong + unlisted <= kShownFaults)
+                ADD_FAILURE() << GetParam() << ": " << field.name << " not listed";
+            continue;
+        }
+        const std::string fault = bitFieldFault(leaf->second, field, little);
+        if (fault.empty()) continue;
+        ++wrong;
+        if (wrong + unlisted <= kShownFaults)
+            ADD_FAILURE() << GetParam() << ": " << field.name << ": " << fault;
+    }
+    EXPECT_GT(checked, 0);
+    RecordProperty("checked", checked);
+    RecordProperty("left_out", leftOut);
+    EXPECT_EQ(wrong + unlisted, 0) << GetParam() << ": " << checked << " bit fields checked against gdb, "
+                                   << wrong << " wrong, " << unlisted << " not listed, " << leftOut
+                                   << " left out as wider than 8 bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, BitFieldMatrix, ::testing::ValuesIn(bitFieldBuilds()),
+                         [](const ::testing::TestParamInfo<std::string>& build) {
+                             std::string name = build.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(BitFieldMatrix);
 
 }  // namespace
 }  // namespace vk::elf
