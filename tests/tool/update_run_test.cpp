@@ -261,17 +261,23 @@ TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
     EXPECT_EQ(lexical.err, "error: A2L line 4: unterminated string\n");
     EXPECT_EQ(readFile(dir / "broken.a2l"), broken);
 
-    // Lexically sound but no PROJECT: updated and written, then the check fails.
+    // Lexically sound but no PROJECT (a fragment for /include): updated, but the
+    // read-back fails before the text replaces any file.
     const std::string bare =
         "/begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 0x1 /end MEASUREMENT\n";
     writeFile(dir / "bare.a2l", bare);
-    ToolRun check = runTool(dir, elf + " -u bare.a2l -o out.a2l");
-    EXPECT_EQ(check.status, 1);
-    const std::string tail = "error: updated A2L does not load: out.a2l: A2L: no PROJECT block\n";
-    ASSERT_GE(check.err.size(), tail.size());
-    EXPECT_EQ(check.err.substr(check.err.size() - tail.size()), tail);
-    EXPECT_NE(readFile(dir / "out.a2l"), bare);
-    EXPECT_EQ(readFile(dir / "bare.a2l"), bare);
+    for (const char* output : {"out.a2l", "bare.a2l"}) {
+        SCOPED_TRACE(output);
+        ToolRun check = runTool(dir, elf + " -u bare.a2l -o " + output);
+        EXPECT_EQ(check.status, 1);
+        const std::string tail =
+            "error: updated A2L does not load: " + std::string(output) + ": A2L: no PROJECT block\n";
+        ASSERT_GE(check.err.size(), tail.size());
+        EXPECT_EQ(check.err.substr(check.err.size() - tail.size()), tail);
+        EXPECT_FALSE(fs::exists(dir / "out.a2l"));
+        EXPECT_FALSE(fs::exists(dir / (std::string(output) + ".tmp")));
+        EXPECT_EQ(readFile(dir / "bare.a2l"), bare);
+    }
 }
 
 }  // namespace
