@@ -43,6 +43,9 @@ struct SourceIndex {
         TokenSpan conversionToken;
         TokenSpan lowerLimitToken;
         TokenSpan upperLimitToken;
+        bool limitsAreNumbers = false;  // both limit tokens are numbers
+        double lowerLimit = 0;
+        double upperLimit = 0;
         std::uint64_t blockBegin = 0;  // the "/" of "/begin"
         std::uint64_t blockEnd = 0;    // just past the name after "/end"
     };
@@ -54,8 +57,16 @@ struct SourceIndex {
         std::uint64_t blockEnd = 0;
     };
 
+    // A file named by "/include": its path as written (the bytes between the
+    // quotes, or the unquoted run of tokens) and the offset of its "/".
+    struct Include {
+        std::string file;
+        std::uint64_t offset = 0;
+    };
+
     std::vector<Object> objects;                  // in the text order of their "/begin"
     std::vector<Definition> definitions;          // likewise
+    std::vector<Include> includes;                // in text order
     std::string moduleName;                       // of the first MODULE only
     std::uint64_t moduleEnd = ~std::uint64_t{0};  // its "/end"; all ones without a MODULE
 };

@@ -175,6 +175,7 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
     const std::string head =
         "\xEF\xBB\xBF// other tools' blocks and layout stay as they are\r\n"
         "ASAP2_VERSION 1 61\r\n/begin PROJECT p \"\"\r\n  /begin MODULE m \"\"\r\n"
+        "    /include \"meas_timing.a2l\"\r\n"
         "    /begin A2ML\r\n      struct { int; };\r\n    /end A2ML\r\n"
         "    /begin IF_DATA OTHER_TOOL_EXT 100 /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 1 "
         "/end MEASUREMENT /end IF_DATA\r\n";
@@ -208,7 +209,9 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
                   "  level: data type UBYTE -> UWORD\n"
                   "not in the ELF (left unchanged) (1):\n"
                   "  gone\n"
-                  "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 0 warning(s)\n");
+                  "warnings (1):\n"
+                  "  meas_timing.a2l: included file not followed (its objects are not updated - check)\n"
+                  "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 1 warning(s)\n");
     EXPECT_EQ(readFile(dir / "in.a2l"), in);
 }
 
