@@ -44,8 +44,6 @@ bool indexMeasurement(const char* origin, const std::vector<Token>& t, SourceInd
         object.lowerLimitToken = spanOf(origin, t[6]);
         object.upperLimitToken = spanOf(origin, t[7]);
         object.limitsAreNumbers = t[6].kind == TokenKind::Number && t[7].kind == TokenKind::Number;
-        object.lowerLimit = t[6].number;
-        object.upperLimit = t[7].number;
     }
     if (t.size() >= 5) findEcuAddress(origin, t, object);
     return true;

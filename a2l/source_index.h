@@ -32,6 +32,7 @@ enum class ObjectKind : std::uint8_t {
 struct SourceIndex {
     struct Object {
         ObjectKind kind = ObjectKind::Measurement;
+        bool limitsAreNumbers = false;  // both limit tokens are numbers (next to kind: no padding)
         std::string name;
         std::uint32_t address = 0;  // as written; 0 without an address token
         TokenSpan addressToken;
@@ -43,9 +44,6 @@ struct SourceIndex {
         TokenSpan conversionToken;
         TokenSpan lowerLimitToken;
         TokenSpan upperLimitToken;
-        bool limitsAreNumbers = false;  // both limit tokens are numbers
-        double lowerLimit = 0;
-        double upperLimit = 0;
         std::uint64_t blockBegin = 0;  // the "/" of "/begin"
         std::uint64_t blockEnd = 0;    // just past the name after "/end"
     };

@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "a2l/token.h"
 #include "tool/a2l_format.h"
 
 namespace vk::tool {
@@ -43,6 +44,12 @@ std::string_view spanText(std::string_view text, const vk::a2l::TokenSpan& span)
     return text.substr(static_cast<std::size_t>(span.offset), span.length);
 }
 
+// A number token read again as the lexer read it; the index keeps no values,
+// which only the rare rewritten data type needs.
+double numberAt(std::string_view text, const vk::a2l::TokenSpan& span) {
+    return vk::a2l::classifyWord(spanText(text, span), 0).number;
+}
+
 }  // namespace
 
 void noteIncludes(const std::vector<vk::a2l::SourceIndex::Include>& includes,
@@ -70,7 +77,9 @@ std::optional<std::string> limitsWarning(const Object& object, std::string_view 
     double low = line->factor * rawLow + line->offset;
     double high = line->factor * rawHigh + line->offset;
     if (low > high) std::swap(low, high);
-    if (object.lowerLimit >= low - slack(low) && object.upperLimit <= high + slack(high)) return std::nullopt;
+    const double lower = numberAt(text, object.lowerLimitToken);
+    const double upper = numberAt(text, object.upperLimitToken);
+    if (lower >= low - slack(low) && upper <= high + slack(high)) return std::nullopt;
     return object.name + ": limits " + std::string(spanText(text, object.lowerLimitToken)) + " " +
            std::string(spanText(text, object.upperLimitToken)) + " outside the range of " +
            std::string(type.keyword) + " (" + formatNumber(low) + " to " + formatNumber(high) +

@@ -195,7 +195,8 @@ Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInf
         model.emplace(parsed.value().modules.front());
     Result<vk::a2l::SourceIndex> index = vk::a2l::buildSourceIndex(text);
     if (!index.ok()) return index.error();
-    std::vector<vk::a2l::SourceIndex::Definition>().swap(index.value().definitions);  // not needed here
+    // Never read here; freed before the name map is built.
+    std::vector<vk::a2l::SourceIndex::Definition>().swap(index.value().definitions);
     const std::vector<Object>& objects = index.value().objects;
     const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects));
 
