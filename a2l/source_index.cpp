@@ -1,5 +1,6 @@
 #include "a2l/source_index.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "a2l/truncate.h"
@@ -42,6 +43,7 @@ bool indexMeasurement(const char* origin, const std::vector<Token>& t, SourceInd
         object.conversionToken = spanOf(origin, t[3]);
         object.lowerLimitToken = spanOf(origin, t[6]);
         object.upperLimitToken = spanOf(origin, t[7]);
+        object.limitsAreNumbers = t[6].kind == TokenKind::Number && t[7].kind == TokenKind::Number;
     }
     if (t.size() >= 5) findEcuAddress(origin, t, object);
     return true;
@@ -70,6 +72,34 @@ bool indexAxisPts(const char* origin, const std::vector<Token>& t, SourceIndex::
     object.addressToken = spanOf(origin, t[2]);
     object.dataTypeOrDeposit = textOf(t[4]);
     return true;
+}
+
+bool isSlash(const Token& token) {
+    return token.kind == TokenKind::Word && token.text.size() == 1 && token.text[0] == '/';
+}
+
+bool touches(const Token& before, const Token& after) {
+    return before.text.data() + before.text.size() == after.text.data();
+}
+
+// The lexer gives "/include" as the words "/" and "include". An unquoted path
+// is cut into several tokens at its slashes and other odd bytes; it runs as
+// long as they touch.
+void findIncludes(const char* origin, const std::vector<Token>& t, SourceIndex& index) {
+    for (std::size_t i = 0; i + 2 < t.size(); ++i) {
+        if (!isSlash(t[i]) || !t[i + 1].is("include") || !touches(t[i], t[i + 1])) continue;
+        std::size_t last = i + 2;
+        if (t[last].kind != TokenKind::String) {
+            while (last + 1 < t.size() && t[last + 1].kind != TokenKind::String &&
+                   touches(t[last], t[last + 1]))
+                ++last;
+        }
+        const char* begin = t[i + 2].text.data();
+        const char* end = t[last].text.data() + t[last].text.size();
+        index.includes.push_back(SourceIndex::Include{std::string(begin, end),
+                                                      static_cast<std::uint64_t>(t[i].text.data() - origin)});
+        i = last;
+    }
 }
 
 void indexObject(const char* origin, const Block& block, SourceIndex& index) {
@@ -103,6 +133,7 @@ void indexBlock(const char* origin, const Block& block, SourceIndex& index) {
                                                             block.beginOffset, block.afterEndOffset});
     }
     indexObject(origin, block, index);
+    findIncludes(origin, block.tokens, index);
     // Another tool's IF_DATA may hold blocks named like ours that are not objects.
     // The tree's depth is bounded by the block reader, so recursion is safe.
     for (const Block& child : block.children) {
@@ -115,6 +146,10 @@ Result<SourceIndex> buildSourceIndex(std::string_view text) {
     if (!tree.ok()) return tree.error();
     SourceIndex index;
     indexBlock(text.data(), tree.value(), index);
+    // A block's own tokens are read before its children, which may stand between them.
+    std::sort(
+        index.includes.begin(), index.includes.end(),
+        [](const SourceIndex::Include& a, const SourceIndex::Include& b) { return a.offset < b.offset; });
     return index;
 }
 

@@ -32,6 +32,7 @@ enum class ObjectKind : std::uint8_t {
 struct SourceIndex {
     struct Object {
         ObjectKind kind = ObjectKind::Measurement;
+        bool limitsAreNumbers = false;  // both limit tokens are numbers (next to kind: no padding)
         std::string name;
         std::uint32_t address = 0;  // as written; 0 without an address token
         TokenSpan addressToken;
@@ -54,8 +55,16 @@ struct SourceIndex {
         std::uint64_t blockEnd = 0;
     };
 
+    // A file named by "/include": its path as written (the bytes between the
+    // quotes, or the unquoted run of tokens) and the offset of its "/".
+    struct Include {
+        std::string file;
+        std::uint64_t offset = 0;
+    };
+
     std::vector<Object> objects;                  // in the text order of their "/begin"
     std::vector<Definition> definitions;          // likewise
+    std::vector<Include> includes;                // in text order
     std::string moduleName;                       // of the first MODULE only
     std::uint64_t moduleEnd = ~std::uint64_t{0};  // its "/end"; all ones without a MODULE
 };

@@ -45,4 +45,20 @@ std::string quoted(std::string_view text) {
     return out;
 }
 
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out.push_back(c);
+            continue;
+        }
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+        out.append(escape, 4);
+    }
+    return out;
+}
+
 }  // namespace vk::tool

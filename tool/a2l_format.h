@@ -23,4 +23,8 @@ std::string formatNumber(double value);
 // with a std::string argument, argument-dependent lookup prefers std::quoted.
 std::string quoted(std::string_view text);
 
+// The text for a report line: every control byte (below 0x20, and 0x7F) as
+// \xNN, so that a NUL cannot cut the line short nor a line feed split it.
+std::string printable(std::string_view text);
+
 }  // namespace vk::tool

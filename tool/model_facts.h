@@ -14,9 +14,23 @@
 
 namespace vk::tool {
 
+// A conversion from raw to physical values that is a straight line:
+// physical = factor * raw + offset.
+struct LinearConversion {
+    double factor = 1;
+    double offset = 0;
+};
+
 class ModelFacts {
 public:
     explicit ModelFacts(const vk::a2l::Module& module);
+
+    const std::string& moduleName() const { return moduleName_; }
+    // The module's BYTE_ORDER in MOD_COMMON, when it has one.
+    std::optional<vk::a2l::ByteOrder> byteOrder() const { return byteOrder_; }
+    // The first COMPU_METHOD of that name, when it is a straight line; a verbal
+    // table's limits are raw values, so it counts as the identity.
+    std::optional<LinearConversion> linearConversion(std::string_view compuMethod) const;
 
     // The BIT_MASK of the first MEASUREMENT of that name, when it has one.
     std::optional<std::uint64_t> bitMask(std::string_view measurement) const;
@@ -27,6 +41,9 @@ public:
     std::optional<std::uint64_t> fncValuesSize(std::string_view recordLayout) const;
 
 private:
+    std::string moduleName_;
+    std::optional<vk::a2l::ByteOrder> byteOrder_;
+    std::unordered_map<std::string, LinearConversion> linearConversions_;
     std::unordered_map<std::string, std::uint64_t> bitMasks_;
     std::unordered_set<std::string> values_;
     std::unordered_map<std::string, std::uint64_t> fncValuesSizes_;

@@ -1,11 +1,12 @@
 #include "tool/output_file.h"
 
-#include "foundation/path.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <string>
 #include <system_error>
+#include <utility>
+
+#include "foundation/path.h"
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
@@ -88,18 +89,26 @@ void keepPermissions(const fs::path& target, const fs::path& temporary) {
     if (!ignored && fs::is_regular_file(status)) fs::permissions(temporary, status.permissions(), ignored);
 }
 
-}  // namespace
+// A text written in full to a temporary file beside the file it is to replace.
+struct Staged {
+    fs::path target;
+    fs::path temporary;
+};
 
-Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
+void discard(const Staged& staged) {
+    std::error_code ignored;
+    fs::remove(staged.temporary, ignored);
+}
+
+Result<Staged> stage(const fs::path& path, std::string_view text) {
     const Result<fs::path> followed = followLinks(path);
     if (!followed.ok()) return followed.error();
-    const fs::path& target = followed.value();
-    if (isSpecialFile(target))
+    Staged staged{followed.value(), {}};
+    if (isSpecialFile(staged.target))
         return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": not a regular file");
 
-    fs::path temporary;
     errno = 0;
-    std::FILE* file = createTemporary(target, temporary);
+    std::FILE* file = createTemporary(staged.target, staged.temporary);
     if (file == nullptr) return writeError(path, errno);
 
     errno = 0;
@@ -107,17 +116,51 @@ Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
     int number = errno;
     const bool closed = std::fclose(file) == 0;
     if (written && !closed) number = errno;
-    std::error_code error;
-    if (written && closed) {
-        keepPermissions(target, temporary);
-        fs::rename(temporary, target, error);
-        if (!error) return Empty{};
-    }
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    if (error)
-        return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": " + error.message());
+    if (written && closed) return staged;
+    discard(staged);
     return writeError(path, number);
+}
+
+Result<Empty> commit(const fs::path& path, const Staged& staged) {
+    keepPermissions(staged.target, staged.temporary);
+    std::error_code error;
+    fs::rename(staged.temporary, staged.target, error);
+    if (!error) return Empty{};
+    discard(staged);
+    return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": " + error.message());
+}
+
+// The check read the temporary file, which is gone by now: its message names
+// the file as the user did.
+Error namedAsTarget(Error error, const fs::path& path, const Staged& staged) {
+    for (const auto& [from, to] :
+         {std::pair{pathToUtf8(staged.temporary), pathToUtf8(path)},
+          std::pair{pathToUtf8(staged.temporary.filename()), pathToUtf8(path.filename())}}) {
+        const std::size_t at = error.text.find(from);
+        if (at == std::string::npos) continue;
+        error.text.replace(at, from.size(), to);
+        break;
+    }
+    return error;
+}
+
+}  // namespace
+
+Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
+    const Result<Staged> staged = stage(path, text);
+    if (!staged.ok()) return staged.error();
+    return commit(path, staged.value());
+}
+
+Result<Empty> writeFileChecked(const fs::path& path, std::string&& text, const WrittenCheck& check) {
+    const Result<Staged> staged = stage(path, text);
+    std::string().swap(text);
+    if (!staged.ok()) return staged.error();
+    if (Result<Empty> checked = check(staged.value().temporary); !checked.ok()) {
+        discard(staged.value());
+        return namedAsTarget(checked.error(), path, staged.value());
+    }
+    return commit(path, staged.value());
 }
 
 }  // namespace vk::tool

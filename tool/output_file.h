@@ -4,6 +4,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "foundation/result.h"
@@ -16,5 +18,15 @@ namespace vk::tool {
 // read from is safe. A symbolic link is written through (the link stays);
 // a device, FIFO or socket at path is refused.
 Result<Empty> writeFileSafely(const std::filesystem::path& path, std::string_view text);
+
+// Reads back the file just written (given its temporary name).
+using WrittenCheck = std::function<Result<Empty>(const std::filesystem::path& written)>;
+
+// As writeFileSafely, but the file replaces what stands at path only after it
+// passed the check; a failed check leaves path as it was, and its error names
+// path instead of the temporary file. The text is released once it is written,
+// so that it never stands beside what the check reads.
+Result<Empty> writeFileChecked(const std::filesystem::path& path, std::string&& text,
+                               const WrittenCheck& check);
 
 }  // namespace vk::tool

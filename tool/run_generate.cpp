@@ -1,13 +1,11 @@
 // Generate mode: reads the variable list, writes the generated A2L text to
-// standard output or to the -o file, and reads that file back as a check.
+// standard output or to the -o file, which it replaces only once the text reads back.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
-#include "a2l/project.h"
+#include "tool/a2l_output.h"
 #include "tool/file_path.h"
 #include "tool/generate.h"
-#include "tool/output_file.h"
 #include "tool/runs.h"
 
 namespace vk::tool {
@@ -25,18 +23,10 @@ bool writeStdout(const std::string& text) {
     return std::fflush(stdout) == 0;
 }
 
-// The text is released once written: the reload reads its own copy from the file,
-// and the two together would double the run's peak memory.
 int writeAndCheck(const Options& options, GeneratedA2l& generated) {
-    auto path = pathFromArgument(options.output);
-    if (!path.ok()) return fail(path.error().message());
-    {
-        const std::string text = std::move(generated.text);
-        const auto written = writeFileSafely(path.value(), text);
-        if (!written.ok()) return fail(written.error().message());
-    }
-    const auto reloaded = vk::a2l::load(path.value());
-    if (!reloaded.ok()) return fail("generated A2L does not load: " + reloaded.error().message());
+    const Result<Empty> written =
+        writeLoadableA2l(options.output, std::move(generated.text), "generated A2L does not load: ");
+    if (!written.ok()) return fail(written.error().message());
     std::fprintf(stderr, "%s: %zu measurement(s), %zu parameter(s)\n", options.output.c_str(),
                  static_cast<std::size_t>(generated.measurementCount),
                  static_cast<std::size_t>(generated.parameterCount));

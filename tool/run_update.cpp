@@ -1,14 +1,12 @@
 // Update mode: rewrites the addresses and data types of the -u file from the ELF
 // file, prints the report to standard error and writes the new text to standard
-// output or, through a temporary file, to the -o file, which it reads back.
+// output or, through a temporary file that must read back, to the -o file.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "a2l/project.h"
+#include "tool/a2l_output.h"
 #include "tool/file_path.h"
-#include "tool/output_file.h"
 #include "tool/runs.h"
 #include "tool/updater.h"
 
@@ -40,23 +38,12 @@ void printReport(const Options& options, const UpdateReport& report) {
                  static_cast<std::size_t>(report.unchanged), report.notInElf.size(), report.warnings.size());
 }
 
-// Written to a temporary file and renamed over the target, so that -o naming the
-// -u file replaces it only once the new text is complete.
-// The text is released once written, so it does not stand beside the reload.
+// -o may name the -u file: it is replaced only once the new text is complete
+// and reads back.
 int writeAndCheck(const Options& options, std::string& text) {
-    Result<std::filesystem::path> path = pathFromArgument(options.output);
-    if (!path.ok()) return fail(path.error());
-    Result<Empty> written = writeFileSafely(path.value(), text);
+    const Result<Empty> written =
+        writeLoadableA2l(options.output, std::move(text), "updated A2L does not load: ");
     if (!written.ok()) return fail(written.error());
-    std::string().swap(text);
-    {
-        Result<vk::a2l::Project> reloaded = vk::a2l::load(path.value());
-        if (!reloaded.ok()) {
-            std::fprintf(stderr, "error: updated A2L does not load: %s\n",
-                         reloaded.error().message().c_str());
-            return 1;
-        }
-    }
     std::fprintf(stderr, "written to %s\n", options.output.c_str());
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "tool/a2l_format.h"
 #include "tool/model_facts.h"
 #include "tool/name_map.h"
+#include "tool/update_checks.h"
 
 namespace vk::tool {
 namespace {
@@ -133,7 +134,9 @@ private:
             same = std::string_view(old).substr(1) == std::string_view(keyword).substr(1);
         if (same || !object.dataTypeToken.present()) return;
         edit(object.dataTypeToken, keyword);
-        report_.changed.push_back(object.name + ": data type " + old + " -> " + keyword);
+        report_.changed.push_back(object.name + ": data type " + printable(old) + " -> " + keyword);
+        if (auto warning = limitsWarning(object, text_, *limits, model_))
+            report_.warnings.push_back(*warning);
     }
 
     void checkBitMask(const Object& object, const vk::elf::Variable& variable) {
@@ -207,13 +210,19 @@ Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInf
     if (Result<vk::a2l::Project> parsed = vk::a2l::parse(text);
         parsed.ok() && !parsed.value().modules.empty())
         model.emplace(parsed.value().modules.front());
-    Result<std::vector<Object>> objects = vk::a2l::scanSource(text);
-    if (!objects.ok()) return objects.error();
-    const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects.value()));
+    Result<vk::a2l::SourceIndex> index = vk::a2l::buildSourceIndex(text);
+    if (!index.ok()) return index.error();
+    // Never read here; freed before the name map is built.
+    std::vector<vk::a2l::SourceIndex::Definition>().swap(index.value().definitions);
+    const std::vector<Object>& objects = index.value().objects;
+    const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects));
 
     UpdateReport report;
+    // What concerns the whole text comes before the objects' lines.
+    noteByteOrder(model ? &*model : nullptr, elf.littleEndian, report.warnings);
+    noteIncludes(index.value().includes, report.warnings);
     ObjectUpdater updater(text, debug, names, model ? &*model : nullptr, report);
-    for (const Object& object : objects.value()) updater.examine(object);
+    for (const Object& object : objects) updater.examine(object);
     std::vector<TextEdit> edits = updater.takeEdits();
     sortEdits(edits);
     report.text = applyEdits(text, edits);

@@ -172,7 +172,7 @@ TEST(SourceIndex, IfDataIsSkippedAtAnyDepthOtherBlocksAreNot) {
     EXPECT_EQ(index.moduleEnd, text.find("/end MODULE"));
 }
 
-TEST(SourceIndex, DefinitionsInTextOrder) {
+TEST(SourceIndex, DefinitionsAndIncludesInTextOrder) {
     const std::string text =
         "/begin MODULE\n"
         "/begin COMPU_METHOD cm \"\" IDENTICAL \"%d\" \"\" /end COMPU_METHOD\n"
@@ -193,6 +193,21 @@ TEST(SourceIndex, DefinitionsInTextOrder) {
     const std::size_t begin = text.find("/begin RECORD_LAYOUT rl");
     EXPECT_EQ(index.definitions[3].blockBegin, begin);
     EXPECT_EQ(index.definitions[3].blockEnd, text.find("RECORD_LAYOUT\n/end MODULE") + 13);
+    EXPECT_TRUE(index.includes.empty());
+
+    // Quoted and unquoted file names, at any depth; "/ include" is no keyword.
+    const std::string including =
+        "/include first.a2l /begin MODULE m\n"
+        "/include \"meas timing.a2l\" /begin GROUP g /include ..\\calib/maps.a2l /end GROUP\n"
+        "/ include no.a2l /end MODULE /include last.a2l";
+    index = indexOf(including);
+    ASSERT_EQ(index.includes.size(), 4u);
+    EXPECT_EQ(index.includes[0].file, "first.a2l");
+    EXPECT_EQ(index.includes[0].offset, 0u);
+    EXPECT_EQ(index.includes[1].file, "meas timing.a2l");
+    EXPECT_EQ(index.includes[1].offset, including.find("/include \"meas"));
+    EXPECT_EQ(index.includes[2].file, "..\\calib/maps.a2l");
+    EXPECT_EQ(index.includes[3].file, "last.a2l");
 }
 
 TEST(SourceIndex, ByteOrderMarkCountsInOffsets) {

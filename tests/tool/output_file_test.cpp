@@ -94,6 +94,22 @@ TEST_F(OutputFile, FailuresNameThePathAndDamageNothing) {
     write(dir_ / "file", "kept");
     EXPECT_FALSE(writeFileSafely(dir_ / "file" / "out.a2l", "text").ok());
     EXPECT_EQ(read(dir_ / "file"), "kept");
+
+    // A check of the written file that fails: the file there stays, the check's
+    // error names the target, and the text was complete when it was checked.
+    write(dir_ / "kept.a2l", "old");
+    std::string seen;
+    const auto rejected =
+        writeFileChecked(dir_ / "kept.a2l", std::string("new"), [&](const fs::path& written) {
+            seen = read(written);
+            return Result<Empty>(
+                makeError(ErrorCode::InvalidArgument, written.filename().string() + ": bad"));
+        });
+    ASSERT_FALSE(rejected.ok());
+    EXPECT_EQ(rejected.error().message(), "kept.a2l: bad");
+    EXPECT_EQ(seen, "new");
+    EXPECT_EQ(read(dir_ / "kept.a2l"), "old");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"file", "kept.a2l", "taken"}));
 }
 
 TEST_F(OutputFile, LinksAreFollowedAndSpecialFilesRefused) {

@@ -141,7 +141,11 @@ TEST_F(OutputSafety, EveryUpdateErrorKeepsTheOutputFile) {
     writeFile(root_ / "lexical.a2l", "/begin PROJECT p \"open\n");
     writeFile(root_ / "nesting.a2l", "/begin PROJECT p /begin MODULE m /end PROJECT /end MODULE\n");
     writeFile(root_ / "good.a2l", "/begin PROJECT p /begin MODULE m /end MODULE /end PROJECT\n");
+    // Meant for /include: it updates, but does not load on its own.
+    writeFile(root_ / "fragment.a2l",
+              "/begin MEASUREMENT v_u8 \"\" UBYTE NO_COMPU_METHOD 0 0 0 255 /end MEASUREMENT\n");
     expectFailuresKeepOutputs({
+        {updateElf_, "-u", "fragment.a2l", "-o", "out/out.a2l"},
         {"missing.elf", "-u", "good.a2l", "-o", "out/out.a2l"},
         {updateElf_, "-u", "missing.a2l", "-o", "out/out.a2l"},
         {updateElf_, "-u", "out", "-o", "out/out.a2l"},

@@ -96,15 +96,20 @@ TEST_F(ReadFailure, TheElfFileAndTheVariableListFailTheRun) {
     EXPECT_EQ(files(), before);
 }
 
+// The written text is read back before it replaces the -o file, from the
+// temporary file beside it.
 TEST_F(ReadFailure, AFailedReadBackOfTheOutputIsNoSuccess) {
-    const ToolRun generated = runFailing("out.a2l", 1000, {"fw.elf", "-v", "list.json", "-o", "out.a2l"});
+    writeFile(dir_ / "out.a2l", "old\n");
+    const auto before = files();
+    const ToolRun generated = runFailing("out.a2l.tmp", 1000, {"fw.elf", "-v", "list.json", "-o", "out.a2l"});
     EXPECT_EQ(generated.status, 1);
     EXPECT_EQ(generated.err, std::string("error: generated A2L does not load: cannot read out.a2l") + kEio);
-    const ToolRun updated = runFailing("up.a2l", 1000, {"fw.elf", "-u", "in.a2l", "-o", "up.a2l"});
+    const ToolRun updated = runFailing("in.a2l.tmp", 1000, {"fw.elf", "-u", "in.a2l", "-o", "in.a2l"});
     EXPECT_EQ(updated.status, 1);
-    EXPECT_NE(updated.err.find(std::string("error: updated A2L does not load: cannot read up.a2l") + kEio),
+    EXPECT_NE(updated.err.find(std::string("error: updated A2L does not load: cannot read in.a2l") + kEio),
               std::string::npos)
         << updated.err;
+    EXPECT_EQ(files(), before);
 }
 
 }  // namespace

@@ -205,6 +205,7 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
     const std::string head =
         "\xEF\xBB\xBF// other tools' blocks and layout stay as they are\r\n"
         "ASAP2_VERSION 1 61\r\n/begin PROJECT p \"\"\r\n  /begin MODULE m \"\"\r\n"
+        "    /include \"meas_timing.a2l\"\r\n"
         "    /begin A2ML\r\n      struct { int; };\r\n    /end A2ML\r\n"
         "    /begin IF_DATA OTHER_TOOL_EXT 100 /begin MEASUREMENT level \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 1 "
         "/end MEASUREMENT /end IF_DATA\r\n";
@@ -238,7 +239,9 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
                   "  level: data type UBYTE -> UWORD\n"
                   "not in the ELF (left unchanged) (1):\n"
                   "  gone\n"
-                  "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 0 warning(s)\n");
+                  "warnings (1):\n"
+                  "  meas_timing.a2l: included file not followed (its objects are not updated - check)\n"
+                  "3 object(s): 2 address(es) changed, 0 unchanged, 1 not found, 1 warning(s)\n");
     EXPECT_EQ(readFile(dir / "in.a2l"), in);
 }
 
@@ -311,17 +314,23 @@ TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
     EXPECT_EQ(lexical.err, "error: A2L line 4: unterminated string\n");
     EXPECT_EQ(readFile(dir / "broken.a2l"), broken);
 
-    // Lexically sound but no PROJECT: updated and written, then the check fails.
+    // Lexically sound but no PROJECT (a fragment for /include): updated, but the
+    // read-back fails before the text replaces any file.
     const std::string bare =
         "/begin MEASUREMENT counter \"\" UBYTE CM 0 0 0 1 ECU_ADDRESS 0x1 /end MEASUREMENT\n";
     writeFile(dir / "bare.a2l", bare);
-    ToolRun check = runTool(dir, elf + " -u bare.a2l -o out.a2l");
-    EXPECT_EQ(check.status, 1);
-    const std::string tail = "error: updated A2L does not load: out.a2l: A2L: no PROJECT block\n";
-    ASSERT_GE(check.err.size(), tail.size());
-    EXPECT_EQ(check.err.substr(check.err.size() - tail.size()), tail);
-    EXPECT_NE(readFile(dir / "out.a2l"), bare);
-    EXPECT_EQ(readFile(dir / "bare.a2l"), bare);
+    for (const char* output : {"out.a2l", "bare.a2l"}) {
+        SCOPED_TRACE(output);
+        ToolRun check = runTool(dir, elf + " -u bare.a2l -o " + output);
+        EXPECT_EQ(check.status, 1);
+        const std::string tail =
+            "error: updated A2L does not load: " + std::string(output) + ": A2L: no PROJECT block\n";
+        ASSERT_GE(check.err.size(), tail.size());
+        EXPECT_EQ(check.err.substr(check.err.size() - tail.size()), tail);
+        EXPECT_FALSE(fs::exists(dir / "out.a2l"));
+        EXPECT_FALSE(fs::exists(dir / (std::string(output) + ".tmp")));
+        EXPECT_EQ(readFile(dir / "bare.a2l"), bare);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -35,6 +36,18 @@ inline std::vector<std::string> fixtureVariants(const std::string& stem, bool wi
 
 inline std::string fixturePath(const std::string& stem, const std::string& variant) {
     return std::string(VK_FIXTURE_DIR) + "/" + stem + "-" + variant + ".elf";
+}
+
+// The byte order as readelf reads the ELF header.
+inline bool littleEndianByReadelf(const std::string& path) {
+    FILE* p = popen(("readelf -h '" + path + "'").c_str(), "r");
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; p != nullptr && (n = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
+    if (p != nullptr) pclose(p);
+    if (text.find("big endian") == std::string::npos && text.find("little endian") == std::string::npos)
+        ADD_FAILURE() << "readelf gives no byte order for " << path;
+    return text.find("little endian") != std::string::npos;
 }
 
 struct Image {

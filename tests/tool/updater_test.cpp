@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "a2l/project.h"
@@ -57,8 +58,18 @@ std::string measurement(const std::string& name, const std::string& type, const 
 }
 
 TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
+    // The deprecated spellings mean the opposite of their names.
+    const struct {
+        const char* word;
+        bool bigEndian;
+    } byteOrders[] = {
+        {"MSB_FIRST", true}, {"MSB_LAST", false}, {"BIG_ENDIAN", false}, {"LITTLE_ENDIAN", true}};
+    std::size_t round = 0;
     for (const std::string& variant : testing::fixtureVariants("update_after", false)) {
         SCOPED_TRACE(variant);
+        const auto& byteOrder = byteOrders[round++ % std::size(byteOrders)];
+        const bool elfBigEndian =
+            !testing::littleEndianByReadelf(testing::fixturePath("update_after", variant));
         const Image image = testing::loadImage("update_after", variant);
         auto addr = [&](const std::string& name) { return image.leaf(name).address; };
         auto stale = [&](const std::string& name) { return addr(name) + 0x100; };
@@ -72,6 +83,15 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
             "\xEF\xBB\xBF/* written for the image before */\r\nASAP2_VERSION 1 61\r\n/begin PROJECT p "
             "\"\"\r\n");
         t.both("  /begin MODULE m \"\"\r\n");
+        t.both("    /begin MOD_COMMON \"\" BYTE_ORDER " + std::string(byteOrder.word) +
+               " /end MOD_COMMON\r\n");
+        t.both("    /include \"meas_timing.a2l\"\r\n    /include calib\\maps.a2l\r\n");
+        t.both(
+            "    /begin COMPU_METHOD CM_kilo \"\" LINEAR \"%8.0\" \"\" COEFFS_LINEAR 1000 0 /end "
+            "COMPU_METHOD\r\n");
+        t.both(
+            "    /begin COMPU_METHOD CM_half \"\" RAT_FUNC \"%8.1\" \"\" COEFFS 0 2 0 0 0 1 /end "
+            "COMPU_METHOD\r\n");
         t.both(
             "    /begin A2ML\r\n      block \"IF_DATA\" taggedunion { \"X\" \"/end\" };\r\n    /end "
             "A2ML\r\n");
@@ -93,6 +113,17 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
         t.differ(measurement("idle", "\"\"", " ECU_ADDRESS " + hexAddress(addr("idle"))),
                  measurement("idle", "\"UWORD\"", " ECU_ADDRESS " + hexAddress(addr("idle"))));
         t.both(measurement("total", "A_INT64", " READ_WRITE"));
+        // Limits are physical values: a new type is measured through the conversion.
+        const std::string levelAt = " ECU_ADDRESS " + hexAddress(addr("level")) + " /end MEASUREMENT\r\n";
+        t.differ("    /begin MEASUREMENT level \"\" UBYTE CM_kilo 0 0 0 255000" + levelAt,
+                 "    /begin MEASUREMENT level \"\" UWORD CM_kilo 0 0 0 255000" + levelAt);
+        t.differ("    /begin MEASUREMENT level \"\" SBYTE CM_half 0 0 -64 63.5" + levelAt,
+                 "    /begin MEASUREMENT level \"\" UWORD CM_half 0 0 -64 63.5" + levelAt);
+        t.differ(
+            "    /begin MEASUREMENT total \"\" A_UINT64 NO_COMPU_METHOD 0 0 0 18446744073709551615 /end "
+            "MEASUREMENT\r\n",
+            "    /begin MEASUREMENT total \"\" A_INT64 NO_COMPU_METHOD 0 0 0 18446744073709551615 /end "
+            "MEASUREMENT\r\n");
         t.both("    /begin IF_DATA OTHER_TOOL\r\n" + measurement("counter", "UBYTE", " ECU_ADDRESS 0x1") +
                "    /end IF_DATA\r\n");
         t.differ("    /begin CHARACTERISTIC buf_2 \"\" VALUE " + hexAddress(stale("buf_2")) +
@@ -123,16 +154,30 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
                 "level: data type UBYTE -> UWORD",
                 "trim: data type A_UINT64 -> " + trimKeyword,
                 "idle: data type  -> UWORD",
+                "level: data type UBYTE -> UWORD",
+                "level: data type SBYTE -> UWORD",
+                "total: data type A_UINT64 -> A_INT64",
                 "buf_2: address " + hexAddress(stale("buf_2")) + " -> " + hexAddress(addr("buf_2")),
                 "map_1_2: address 0x00000001 -> " + hexAddress(addr("map[1][2]")),
                 "counter: address 0x00000007 -> " + hexAddress(addr("counter")),
             }));
         EXPECT_EQ(r.notInElf, std::vector<std::string>{"nothing_here"});
-        EXPECT_EQ(
-            r.warnings,
-            (std::vector<std::string>{
+        std::vector<std::string> warnings;
+        if (byteOrder.bigEndian != elfBigEndian)
+            warnings.push_back(std::string("m: BYTE_ORDER ") +
+                               (byteOrder.bigEndian ? "MSB_FIRST (big-endian)" : "MSB_LAST (little-endian)") +
+                               " in the A2L, " + (elfBigEndian ? "big" : "little") +
+                               "-endian in the ELF (not changed - check)");
+        warnings.insert(
+            warnings.end(),
+            {
+                "meas_timing.a2l: included file not followed (its objects are not updated - check)",
+                "calib\\maps.a2l: included file not followed (its objects are not updated - check)",
                 "flags.level: BIT_MASK 0x80000000 in the A2L, " +
                     hexAddress(image.leaf("flags.level").bitMask) + " in the ELF (not changed)",
+                "level: limits -64 63.5 outside the range of UWORD (0 to 32767.5; not changed - check)",
+                "total: limits 0 18446744073709551615 outside the range of A_INT64 (-9.223372037e+18 to "
+                "9.223372037e+18; not changed - check)",
                 "buf_2: 1 byte(s) in the ELF, record layout RL_UWORD has 2 (not changed)",
                 "table[0]: address " + hexAddress(stale("table[0]")) + " in the A2L, " +
                     hexAddress(addr("table[0]")) +
@@ -142,10 +187,11 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
                     " for 'path[1].x' in the ELF (not a scalar, not changed - check)",
                 local.name + ": address " + hexAddress(ticks + 4) + " in the A2L, " + hexAddress(ticks) +
                     " for '" + local.name + "' in the ELF (symbol table only, not changed - check)",
-            }));
-        EXPECT_EQ(r.objects, 15u);
+            });
+        EXPECT_EQ(r.warnings, warnings);
+        EXPECT_EQ(r.objects, 18u);
         EXPECT_EQ(r.addressesChanged, 5u);
-        EXPECT_EQ(r.unchanged, 9u);
+        EXPECT_EQ(r.unchanged, 12u);
         expectInvariant(r);
 
         // Run again on its own output: nothing more to change.
@@ -201,15 +247,20 @@ TEST(Update, ReplacedTokenNeverJoinsItsNeighbours) {
                              " /end MEASUREMENT\n/end MODULE /end PROJECT\n";
     const std::string head =
         "/begin PROJECT p /begin MODULE m\n/begin MEASUREMENT level \"\" /begin IF_DATA X /end IF_DATA";
-    auto result = update(image.elf, image.debug, head + "@NO_COMPU_METHOD" + tail);
-    ASSERT_TRUE(result.ok());
-    EXPECT_EQ(result.value().text, head + " UWORD NO_COMPU_METHOD" + tail);
-    EXPECT_EQ(result.value().changed, std::vector<std::string>{"level: data type @ -> UWORD"});
-    auto reloaded = vk::a2l::parse(result.value().text);
-    ASSERT_TRUE(reloaded.ok()) << reloaded.error().message();
-    const vk::a2l::Measurement* level = reloaded.value().modules.at(0).findMeasurement("level");
-    ASSERT_NE(level, nullptr);
-    EXPECT_EQ(level->dataType, vk::a2l::DataType::UWord);
+    // A control byte is shown escaped, so that a NUL does not cut the report line.
+    for (const auto& [odd, shown] :
+         {std::pair<std::string, std::string>{"@", "@"}, {std::string(1, '\0'), "\\x00"}}) {
+        auto result = update(image.elf, image.debug, head + odd + "NO_COMPU_METHOD" + tail);
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(result.value().text, head + " UWORD NO_COMPU_METHOD" + tail);
+        EXPECT_EQ(result.value().changed,
+                  std::vector<std::string>{"level: data type " + shown + " -> UWORD"});
+        auto reloaded = vk::a2l::parse(result.value().text);
+        ASSERT_TRUE(reloaded.ok()) << reloaded.error().message();
+        const vk::a2l::Measurement* level = reloaded.value().modules.at(0).findMeasurement("level");
+        ASSERT_NE(level, nullptr);
+        EXPECT_EQ(level->dataType, vk::a2l::DataType::UWord);
+    }
 }
 
 // Long identifiers with quotes written doubled, as other tools write them: the
