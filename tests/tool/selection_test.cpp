@@ -262,7 +262,9 @@ TEST(Selection, EveryScalarOfARealFirmware) {
         "v_s8",  "v_u8",  "v_s16",  "v_u16",  "v_s32", "v_u32",         "v_s64",         "v_u64",
         "v_f32", "v_f64", "v_bool", "v_mode", "v_dir", "v_flags.ready", "v_flags.level", "v_flags.code"};
     for (int i = 0; i < 64; ++i) expected.push_back("v_history[" + std::to_string(i) + "]");
-    for (const char* p : {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y"}) expected.push_back(p);
+    for (const char* p :
+         {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y", "v_corr.trim", "v_corr.step"})
+        expected.push_back(p);
     EXPECT_EQ(identifiers(selection), expected);
     EXPECT_EQ(selection.warnings,
               (std::vector<std::string>{"v_ld: type long double skipped",
