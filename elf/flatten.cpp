@@ -13,7 +13,8 @@ constexpr int kMaxTypedefNames = 32;  // as typedefNames walks
 // The state of one expansion, shared by every step of it. `name` is the
 // name of the value at hand; each step appends its part and takes it off
 // again. Leaves go to `out` whole, or else to `visit` through `scratch`,
-// which keeps its allocation from leaf to leaf.
+// which keeps its allocation from leaf to leaf. Array-limit warnings go to
+// `arrayWarnings`, all others to `warnings`.
 struct Walk {
     const DebugInfo& debug;
     std::uint64_t arrayLimit;
@@ -22,6 +23,8 @@ struct Walk {
     std::vector<std::string>* warnings;
     std::string name;
     ExpansionBudget* run = nullptr;
+    std::vector<std::string>* arrayWarnings = nullptr;
+    const WantedPrefix* wanted = nullptr;
     Variable scratch{};
     std::uint64_t values = kFlattenValueBudget;
     std::uint64_t bytes = kFlattenByteBudget;
@@ -95,22 +98,43 @@ std::uint64_t bitFieldMask(const Member& member) {
     return width << (member.bitShift % 64);
 }
 
+// True when the caller wants nothing under the name at hand, which then
+// costs one value visited and is not expanded.
+bool unwanted(Walk& walk) {
+    if (walk.wanted == nullptr || (*walk.wanted)(walk.name)) return false;
+    if (walk.values == 0)
+        walk.exhausted = true;
+    else
+        --walk.values;
+    return true;
+}
+
+// Whether any element of the array at hand can be wanted.
+bool elementsUnwanted(Walk& walk) {
+    if (walk.wanted == nullptr) return false;
+    walk.name += '[';
+    const bool none = unwanted(walk);
+    walk.name.pop_back();
+    return none;
+}
+
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth);
 
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
+    if (elementsUnwanted(walk)) return;
     const std::uint64_t count = elementCount(array);
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
-    if (walk.arrayLimit < count && walk.warnings != nullptr) {
+    if (walk.arrayLimit < count && walk.arrayWarnings != nullptr) {
         std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
                               std::to_string(count) + " array elements";
         if (!walk.spend(sizeof(std::string) + warning.size())) return;
-        walk.warnings->push_back(std::move(warning));
+        walk.arrayWarnings->push_back(std::move(warning));
     }
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
     const std::size_t mark = walk.name.size();
     for (std::uint64_t i = 0; i < taken && !walk.exhausted; ++i) {
         appendIndexText(walk.name, array.dims, count, i);
-        step(walk, address + i * stride, array.target, depth + 1);
+        if (!unwanted(walk)) step(walk, address + i * stride, array.target, depth + 1);
         walk.name.resize(mark);
     }
 }
@@ -155,6 +179,10 @@ void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, s
         if (!member.name.empty()) {
             walk.name += '.';
             walk.name += member.name;
+            if (unwanted(walk)) {
+                walk.name.resize(mark);
+                continue;
+            }
         }
         const std::uint64_t memberAddress = address + member.offset;
         if (member.bitSize == 0) {
@@ -228,33 +256,53 @@ void appendIndexText(std::string& text, const std::vector<std::uint64_t>& dims, 
     }
 }
 
+namespace {
+
+// Runs a whole expansion from the value at hand, and says so when its own
+// bounds, not the run's, ended it.
+void walkFrom(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth) {
+    walk.start();
+    step(walk, address, type, depth);
+    const bool stoppedByRun = walk.finish();
+    if (walk.run != nullptr) walk.run->lastStopped = walk.exhausted;
+    if (!stoppedByRun && walk.exhausted && walk.warnings != nullptr) {
+        walk.warnings->push_back(walk.name + ": expansion stopped after " +
+                                 std::to_string(kFlattenValueBudget - walk.values) + " values");
+    }
+}
+
+// A global that nothing under it is wanted of is not expanded at all.
+bool globalUnwanted(const GlobalVariable& global, ExpansionBudget* run, const WantedPrefix* wanted) {
+    if (wanted == nullptr || (*wanted)(global.name)) return false;
+    if (run != nullptr) run->lastStopped = false;
+    return true;
+}
+
+}  // namespace
+
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
                  std::int32_t depth, ExpansionBudget* run) {
-    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name, run};
-    walk.start();
-    step(walk, address, type, depth);
-    if (!walk.finish() && walk.exhausted && warnings != nullptr) {
-        warnings->push_back(name + ": expansion stopped after " +
-                            std::to_string(kFlattenValueBudget - walk.values) + " values");
-    }
+    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name, run, warnings};
+    walkFrom(walk, address, type, depth);
 }
 
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
                                       std::uint64_t arrayLimit, std::vector<std::string>* warnings,
-                                      ExpansionBudget* run) {
+                                      ExpansionBudget* run, const WantedPrefix* wanted) {
     std::vector<Variable> out;
-    flattenInto(debug, std::string(global.name), global.address, global.typeIndex, arrayLimit, out, warnings,
-                0, run);
+    if (globalUnwanted(global, run, wanted)) return out;
+    Walk walk{debug, arrayLimit, &out, nullptr, warnings, std::string(global.name), run, warnings, wanted};
+    walkFrom(walk, global.address, global.typeIndex, 0);
     return out;
 }
 
 void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
-                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run) {
-    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, std::string(global.name), run};
-    walk.start();
-    step(walk, global.address, global.typeIndex, 0);
-    walk.finish();
+                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run,
+                 std::vector<std::string>* warnings, const WantedPrefix* wanted) {
+    if (globalUnwanted(global, run, wanted)) return;
+    Walk walk{debug, arrayLimit, nullptr, &visit, warnings, std::string(global.name), run, nullptr, wanted};
+    walkFrom(walk, global.address, global.typeIndex, 0);
 }
 
 ExpansionBudget expansionBudget(const ElfFile& file) {

@@ -4,9 +4,14 @@
 
 namespace vk::tool {
 
-bool matchPattern(std::string_view pattern, std::string_view name) {
-    constexpr std::size_t noStar = std::string_view::npos;
-    std::size_t i = 0;
+namespace {
+
+constexpr std::size_t noStar = std::string_view::npos;
+
+// Consumes the whole name with the pattern, as far as it goes; false when
+// the pattern cannot take every byte of it. `i` is left where the pattern
+// stands after the name's last byte.
+bool consume(std::string_view pattern, std::string_view name, std::size_t& i) {
     std::size_t j = 0;
     std::size_t star = noStar;
     std::size_t mark = 0;
@@ -26,8 +31,21 @@ bool matchPattern(std::string_view pattern, std::string_view name) {
             i = star + 1;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+bool matchPattern(std::string_view pattern, std::string_view name) {
+    std::size_t i = 0;
+    if (!consume(pattern, name, i)) return false;
     while (i < pattern.size() && pattern[i] == '*') ++i;
     return i == pattern.size();
+}
+
+bool prefixCanMatch(std::string_view pattern, std::string_view prefix) {
+    std::size_t i = 0;
+    return prefix.find('*') != std::string_view::npos || consume(pattern, prefix, i);
 }
 
 }  // namespace vk::tool

@@ -28,6 +28,13 @@ TEST(EntryMatches, ExactWildcardAndContainerRules) {
     EXPECT_TRUE(entryMatches("s.?", "s.a"));
     EXPECT_FALSE(entryMatches("Speed", "speed"));
     EXPECT_FALSE(entryMatches("", "speed"));
+    // What may hold a selected scalar under it: the expansion looks there.
+    for (const char* prefix : {"cal", "cal_map", "cal_map[3]", "cal_map.x"})
+        EXPECT_TRUE(entryMaySelectWithin("cal_map", prefix)) << prefix;
+    for (const char* prefix : {"cal_mapx", "frame_buf_00", "cal_maq"})
+        EXPECT_FALSE(entryMaySelectWithin("cal_map", prefix)) << prefix;
+    EXPECT_TRUE(entryMaySelectWithin("s.?", "s"));
+    EXPECT_FALSE(entryMaySelectWithin("", "s"));
 }
 
 TypeInfo base(std::uint8_t encoding, std::uint64_t size = 0) {
