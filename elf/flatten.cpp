@@ -120,6 +120,105 @@ bool elementsUnwanted(Walk& walk) {
 
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth);
 
+// With a wanted test, the elements of an array are found digit by digit of
+// their index text, so that one index named among millions is reached
+// without visiting the others; each digit string left out costs one value.
+// Indices of one digit come before those of two and so on, which keeps the
+// row-major order. Only for arrays whose dimensions neither wrap nor reach
+// kScanBound, which keeps the arithmetic below in range.
+constexpr int kScanDigits = 18;
+constexpr std::uint64_t kScanBound = 1000000000000000000;  // 10^18
+
+struct ElementScan {
+    Walk& walk;
+    const TypeInfo& array;
+    std::uint64_t address;
+    std::uint64_t stride;
+    std::uint64_t taken;
+    std::int32_t depth;
+};
+
+// One dimension in the scan: its index in the array's dimensions, the
+// row-major position of the indices before it, its size, and the elements
+// under one of its indices.
+struct ScanLevel {
+    std::size_t index;
+    std::uint64_t outer;
+    std::uint64_t dim;
+    std::uint64_t inner;
+};
+
+std::uint64_t powerOfTen(int exponent) {
+    std::uint64_t value = 1;
+    while (exponent-- > 0) value *= 10;
+    return value;
+}
+
+// Each of these returns false once the scan is over: past the elements
+// taken, or the walk ended.
+bool scanDimension(ElementScan& scan, std::size_t index, std::uint64_t outer, std::uint64_t under);
+
+bool scanIndex(ElementScan& scan, const ScanLevel& level, std::uint64_t value) {
+    const std::uint64_t position = level.outer * level.dim + value;
+    if (position * level.inner >= scan.taken) return false;
+    Walk& walk = scan.walk;
+    walk.name += ']';
+    bool more = true;
+    if (level.index + 1 < scan.array.dims.size())
+        more = scanDimension(scan, level.index + 1, position, level.inner);
+    else if (!unwanted(walk))
+        step(walk, scan.address + position * scan.stride, scan.array.target, scan.depth + 1);
+    walk.name.pop_back();
+    return more && !walk.exhausted;
+}
+
+// The indices in [low, high) that begin with the digits of `value`, written
+// already, and have `rest` digits more.
+bool scanDigits(ElementScan& scan, const ScanLevel& level, std::uint64_t value, int rest, std::uint64_t low,
+                std::uint64_t high) {
+    const std::uint64_t span = powerOfTen(rest - 1);
+    Walk& walk = scan.walk;
+    for (int digit = 0; digit < 10; ++digit) {
+        const std::uint64_t prefix = value * 10 + static_cast<std::uint64_t>(digit);
+        if (prefix * span >= high) break;
+        if (prefix * span + span - 1 < low) continue;
+        walk.name += static_cast<char>('0' + digit);
+        bool more = true;
+        if (!unwanted(walk))
+            more = rest == 1 ? scanIndex(scan, level, prefix)
+                             : scanDigits(scan, level, prefix, rest - 1, low, high);
+        walk.name.pop_back();
+        if (!more || walk.exhausted) return false;
+    }
+    return true;
+}
+
+bool scanDimension(ElementScan& scan, std::size_t index, std::uint64_t outer, std::uint64_t under) {
+    const std::uint64_t dim = scan.array.dims[index];
+    const ScanLevel level{index, outer, dim, under / dim};
+    scan.walk.name += '[';
+    bool more = true;
+    for (int digits = 1; more && digits <= kScanDigits; ++digits) {
+        const std::uint64_t low = digits == 1 ? 0 : powerOfTen(digits - 1);
+        if (low >= dim) break;
+        more = scanDigits(scan, level, 0, digits, low, std::min(powerOfTen(digits), dim));
+    }
+    scan.walk.name.pop_back();
+    return more;
+}
+
+// Whether the element scan can serve this array: dimensions given, none 0,
+// and a product that neither wraps nor reaches kScanBound.
+bool scannable(const TypeInfo& array) {
+    if (array.dims.empty()) return false;
+    std::uint64_t count = 1;
+    for (std::uint64_t dim : array.dims) {
+        if (dim == 0 || dim >= kScanBound / count) return false;
+        count *= dim;
+    }
+    return true;
+}
+
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
     if (elementsUnwanted(walk)) return;
     const std::uint64_t count = elementCount(array);
@@ -131,6 +230,11 @@ void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::in
         walk.arrayWarnings->push_back(std::move(warning));
     }
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
+    if (walk.wanted != nullptr && scannable(array)) {
+        ElementScan scan{walk, array, address, stride, taken, depth};
+        if (taken > 0) scanDimension(scan, 0, 0, count);
+        return;
+    }
     const std::size_t mark = walk.name.size();
     for (std::uint64_t i = 0; i < taken && !walk.exhausted; ++i) {
         appendIndexText(walk.name, array.dims, count, i);
