@@ -98,15 +98,20 @@ std::uint64_t bitFieldMask(const Member& member) {
     return width << (member.bitShift % 64);
 }
 
-// True when the caller wants nothing under the name at hand, which then
+// True when the caller's wanted test rejects the name at hand, which then
 // costs one value visited and is not expanded.
-bool unwanted(Walk& walk) {
-    if (walk.wanted == nullptr || (*walk.wanted)(walk.name)) return false;
+bool leftOut(Walk& walk) {
+    if ((*walk.wanted)(walk.name)) return false;
     if (walk.values == 0)
         walk.exhausted = true;
     else
         --walk.values;
     return true;
+}
+
+// The test without a wanted test stays in the loops that every value passes.
+inline bool unwanted(Walk& walk) {
+    return walk.wanted != nullptr && leftOut(walk);
 }
 
 // Whether any element of the array at hand can be wanted.
@@ -207,6 +212,10 @@ bool scanDimension(ElementScan& scan, std::size_t index, std::uint64_t outer, st
     return more;
 }
 
+void scanElements(ElementScan scan, std::uint64_t count) {
+    if (scan.taken > 0) scanDimension(scan, 0, 0, count);
+}
+
 // Whether the element scan can serve this array: dimensions given, none 0,
 // and a product that neither wraps nor reaches kScanBound.
 bool scannable(const TypeInfo& array) {
@@ -219,20 +228,24 @@ bool scannable(const TypeInfo& array) {
     return true;
 }
 
+// The array-limit warning for an array of `count` elements; false when the
+// byte budget has no room for it.
+bool warnArrayLimit(Walk& walk, std::uint64_t count) {
+    std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
+                          std::to_string(count) + " array elements";
+    if (!walk.spend(sizeof(std::string) + warning.size())) return false;
+    walk.arrayWarnings->push_back(std::move(warning));
+    return true;
+}
+
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
     if (elementsUnwanted(walk)) return;
     const std::uint64_t count = elementCount(array);
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
-    if (walk.arrayLimit < count && walk.arrayWarnings != nullptr) {
-        std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
-                              std::to_string(count) + " array elements";
-        if (!walk.spend(sizeof(std::string) + warning.size())) return;
-        walk.arrayWarnings->push_back(std::move(warning));
-    }
+    if (walk.arrayLimit < count && walk.arrayWarnings != nullptr && !warnArrayLimit(walk, count)) return;
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
     if (walk.wanted != nullptr && scannable(array)) {
-        ElementScan scan{walk, array, address, stride, taken, depth};
-        if (taken > 0) scanDimension(scan, 0, 0, count);
+        scanElements(ElementScan{walk, array, address, stride, taken, depth}, count);
         return;
     }
     const std::size_t mark = walk.name.size();
