@@ -201,7 +201,8 @@ TEST(Selection, TheRunBudgetEndsTheSelectionWithOneWarning) {
     vk::elf::DebugInfo debug = handMadeDebugInfo();
     for (int i = 0; i < 4; ++i) addGlobal(debug, "v" + std::to_string(i), 0x100 + 4 * i, kInt);
     vk::elf::ExpansionBudget run{2, std::uint64_t{1} << 30, 2, false};
-    const std::vector<VariableSpec> entries = specs(R"([{"name": "v0"}, {"name": "v1"}, {"name": "v3"}, {"name": "w"}])");
+    const std::vector<VariableSpec> entries =
+        specs(R"([{"name": "v0"}, {"name": "v1"}, {"name": "v3"}, {"name": "w"}])");
     const Selection selection = selectItems(debug, entries, 64, &run);
     EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"v0", "v1"}));
     EXPECT_EQ(
