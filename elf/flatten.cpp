@@ -13,7 +13,8 @@ constexpr int kMaxTypedefNames = 32;  // as typedefNames walks
 // The state of one expansion, shared by every step of it. `name` is the
 // name of the value at hand; each step appends its part and takes it off
 // again. Leaves go to `out` whole, or else to `visit` through `scratch`,
-// which keeps its allocation from leaf to leaf.
+// which keeps its allocation from leaf to leaf. Array-limit warnings go to
+// `arrayWarnings`, all others to `warnings`.
 struct Walk {
     const DebugInfo& debug;
     std::uint64_t arrayLimit;
@@ -22,6 +23,8 @@ struct Walk {
     std::vector<std::string>* warnings;
     std::string name;
     ExpansionBudget* run = nullptr;
+    std::vector<std::string>* arrayWarnings = nullptr;
+    const WantedPrefix* wanted = nullptr;
     Variable scratch{};
     std::uint64_t values = kFlattenValueBudget;
     std::uint64_t bytes = kFlattenByteBudget;
@@ -89,22 +92,160 @@ std::uint64_t elementCount(const TypeInfo& array) {
     return count;
 }
 
+// True when the caller's wanted test rejects the name at hand, which then
+// costs one value visited and is not expanded.
+bool leftOut(Walk& walk) {
+    if ((*walk.wanted)(walk.name)) return false;
+    if (walk.values == 0)
+        walk.exhausted = true;
+    else
+        --walk.values;
+    return true;
+}
+
+// The test without a wanted test stays in the loops that every value passes.
+inline bool unwanted(Walk& walk) {
+    return walk.wanted != nullptr && leftOut(walk);
+}
+
+// Whether any element of the array at hand can be wanted.
+bool elementsUnwanted(Walk& walk) {
+    if (walk.wanted == nullptr) return false;
+    walk.name += '[';
+    const bool none = unwanted(walk);
+    walk.name.pop_back();
+    return none;
+}
+
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth);
 
+// With a wanted test, the elements of an array are found digit by digit of
+// their index text, so that one index named among millions is reached
+// without visiting the others; each digit string left out costs one value.
+// Indices of one digit come before those of two and so on, which keeps the
+// row-major order. Only for arrays whose dimensions neither wrap nor reach
+// kScanBound, which keeps the arithmetic below in range.
+constexpr int kScanDigits = 18;
+constexpr std::uint64_t kScanBound = 1000000000000000000;  // 10^18
+
+struct ElementScan {
+    Walk& walk;
+    const TypeInfo& array;
+    std::uint64_t address;
+    std::uint64_t stride;
+    std::uint64_t taken;
+    std::int32_t depth;
+};
+
+// One dimension in the scan: its index in the array's dimensions, the
+// row-major position of the indices before it, its size, and the elements
+// under one of its indices.
+struct ScanLevel {
+    std::size_t index;
+    std::uint64_t outer;
+    std::uint64_t dim;
+    std::uint64_t inner;
+};
+
+std::uint64_t powerOfTen(int exponent) {
+    std::uint64_t value = 1;
+    while (exponent-- > 0) value *= 10;
+    return value;
+}
+
+// Each of these returns false once the scan is over: past the elements
+// taken, or the walk ended.
+bool scanDimension(ElementScan& scan, std::size_t index, std::uint64_t outer, std::uint64_t under);
+
+bool scanIndex(ElementScan& scan, const ScanLevel& level, std::uint64_t value) {
+    const std::uint64_t position = level.outer * level.dim + value;
+    if (position * level.inner >= scan.taken) return false;
+    Walk& walk = scan.walk;
+    walk.name += ']';
+    bool more = true;
+    if (level.index + 1 < scan.array.dims.size())
+        more = scanDimension(scan, level.index + 1, position, level.inner);
+    else if (!unwanted(walk))
+        step(walk, scan.address + position * scan.stride, scan.array.target, scan.depth + 1);
+    walk.name.pop_back();
+    return more && !walk.exhausted;
+}
+
+// The indices in [low, high) that begin with the digits of `value`, written
+// already, and have `rest` digits more.
+bool scanDigits(ElementScan& scan, const ScanLevel& level, std::uint64_t value, int rest, std::uint64_t low,
+                std::uint64_t high) {
+    const std::uint64_t span = powerOfTen(rest - 1);
+    Walk& walk = scan.walk;
+    for (int digit = 0; digit < 10; ++digit) {
+        const std::uint64_t prefix = value * 10 + static_cast<std::uint64_t>(digit);
+        if (prefix * span >= high) break;
+        if (prefix * span + span - 1 < low) continue;
+        walk.name += static_cast<char>('0' + digit);
+        bool more = true;
+        if (!unwanted(walk))
+            more = rest == 1 ? scanIndex(scan, level, prefix)
+                             : scanDigits(scan, level, prefix, rest - 1, low, high);
+        walk.name.pop_back();
+        if (!more || walk.exhausted) return false;
+    }
+    return true;
+}
+
+bool scanDimension(ElementScan& scan, std::size_t index, std::uint64_t outer, std::uint64_t under) {
+    const std::uint64_t dim = scan.array.dims[index];
+    const ScanLevel level{index, outer, dim, under / dim};
+    scan.walk.name += '[';
+    bool more = true;
+    for (int digits = 1; more && digits <= kScanDigits; ++digits) {
+        const std::uint64_t low = digits == 1 ? 0 : powerOfTen(digits - 1);
+        if (low >= dim) break;
+        more = scanDigits(scan, level, 0, digits, low, std::min(powerOfTen(digits), dim));
+    }
+    scan.walk.name.pop_back();
+    return more;
+}
+
+void scanElements(ElementScan scan, std::uint64_t count) {
+    if (scan.taken > 0) scanDimension(scan, 0, 0, count);
+}
+
+// Whether the element scan can serve this array: dimensions given, none 0,
+// and a product that neither wraps nor reaches kScanBound.
+bool scannable(const TypeInfo& array) {
+    if (array.dims.empty()) return false;
+    std::uint64_t count = 1;
+    for (std::uint64_t dim : array.dims) {
+        if (dim == 0 || dim >= kScanBound / count) return false;
+        count *= dim;
+    }
+    return true;
+}
+
+// The array-limit warning for an array of `count` elements; false when the
+// byte budget has no room for it.
+bool warnArrayLimit(Walk& walk, std::uint64_t count) {
+    std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
+                          std::to_string(count) + " array elements";
+    if (!walk.spend(sizeof(std::string) + warning.size())) return false;
+    walk.arrayWarnings->push_back(std::move(warning));
+    return true;
+}
+
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
+    if (elementsUnwanted(walk)) return;
     const std::uint64_t count = elementCount(array);
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
-    if (walk.arrayLimit < count && walk.warnings != nullptr) {
-        std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
-                              std::to_string(count) + " array elements";
-        if (!walk.spend(sizeof(std::string) + warning.size())) return;
-        walk.warnings->push_back(std::move(warning));
-    }
+    if (walk.arrayLimit < count && walk.arrayWarnings != nullptr && !warnArrayLimit(walk, count)) return;
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
+    if (walk.wanted != nullptr && scannable(array)) {
+        scanElements(ElementScan{walk, array, address, stride, taken, depth}, count);
+        return;
+    }
     const std::size_t mark = walk.name.size();
     for (std::uint64_t i = 0; i < taken && !walk.exhausted; ++i) {
         appendIndexText(walk.name, array.dims, count, i);
-        step(walk, address + i * stride, array.target, depth + 1);
+        if (!unwanted(walk)) step(walk, address + i * stride, array.target, depth + 1);
         walk.name.resize(mark);
     }
 }
@@ -156,6 +297,10 @@ void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, s
         if (!member.name.empty()) {
             walk.name += '.';
             walk.name += member.name;
+            if (unwanted(walk)) {
+                walk.name.resize(mark);
+                continue;
+            }
         }
         const std::uint64_t memberAddress = address + member.offset;
         if (member.bitSize == 0) {
@@ -239,33 +384,53 @@ void appendIndexText(std::string& text, const std::vector<std::uint64_t>& dims, 
     }
 }
 
+namespace {
+
+// Runs a whole expansion from the value at hand, and says so when its own
+// bounds, not the run's, ended it.
+void walkFrom(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth) {
+    walk.start();
+    step(walk, address, type, depth);
+    const bool stoppedByRun = walk.finish();
+    if (walk.run != nullptr) walk.run->lastStopped = walk.exhausted;
+    if (!stoppedByRun && walk.exhausted && walk.warnings != nullptr) {
+        walk.warnings->push_back(walk.name + ": expansion stopped after " +
+                                 std::to_string(kFlattenValueBudget - walk.values) + " values");
+    }
+}
+
+// A global that nothing under it is wanted of is not expanded at all.
+bool globalUnwanted(const GlobalVariable& global, ExpansionBudget* run, const WantedPrefix* wanted) {
+    if (wanted == nullptr || (*wanted)(global.name)) return false;
+    if (run != nullptr) run->lastStopped = false;
+    return true;
+}
+
+}  // namespace
+
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
                  std::int32_t depth, ExpansionBudget* run) {
-    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name, run};
-    walk.start();
-    step(walk, address, type, depth);
-    if (!walk.finish() && walk.exhausted && warnings != nullptr) {
-        warnings->push_back(name + ": expansion stopped after " +
-                            std::to_string(kFlattenValueBudget - walk.values) + " values");
-    }
+    Walk walk{debug, arrayLimit, &out, nullptr, warnings, name, run, warnings};
+    walkFrom(walk, address, type, depth);
 }
 
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
                                       std::uint64_t arrayLimit, std::vector<std::string>* warnings,
-                                      ExpansionBudget* run) {
+                                      ExpansionBudget* run, const WantedPrefix* wanted) {
     std::vector<Variable> out;
-    flattenInto(debug, std::string(global.name), global.address, global.typeIndex, arrayLimit, out, warnings,
-                0, run);
+    if (globalUnwanted(global, run, wanted)) return out;
+    Walk walk{debug, arrayLimit, &out, nullptr, warnings, std::string(global.name), run, warnings, wanted};
+    walkFrom(walk, global.address, global.typeIndex, 0);
     return out;
 }
 
 void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
-                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run) {
-    Walk walk{debug, arrayLimit, nullptr, &visit, nullptr, std::string(global.name), run};
-    walk.start();
-    step(walk, global.address, global.typeIndex, 0);
-    walk.finish();
+                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run,
+                 std::vector<std::string>* warnings, const WantedPrefix* wanted) {
+    if (globalUnwanted(global, run, wanted)) return;
+    Walk walk{debug, arrayLimit, nullptr, &visit, warnings, std::string(global.name), run, nullptr, wanted};
+    walkFrom(walk, global.address, global.typeIndex, 0);
 }
 
 ExpansionBudget expansionBudget(const ElfFile& file) {

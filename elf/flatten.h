@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -47,6 +48,7 @@ struct ExpansionBudget {
     std::uint64_t bytes = 0;
     std::uint64_t limit = 0;  // the values it started with
     bool reached = false;
+    bool lastStopped = false;  // the latest expansion ended early, by its own bounds or the run's
 };
 inline constexpr std::uint64_t kRunValueBase = std::uint64_t{1} << 25;
 inline constexpr std::uint64_t kRunValueFactor = 16;  // per byte of .debug_info
@@ -66,6 +68,12 @@ std::string budgetReachedMessage(const ExpansionBudget& budget);
 std::uint64_t bitFieldMask(const Member& member);
 std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Member& member);
 
+// Tells an expansion what it may leave out: called with the name of a
+// global, member or element, false when no leaf whose name begins with it
+// is wanted. Such a value is not expanded; a member or element left out
+// counts as one value visited, a global as none.
+using WantedPrefix = std::function<bool(std::string_view)>;
+
 // Members in declaration order, array elements in row-major order. Arrays
 // yield at most `arrayLimit` elements each (counted over all dimensions);
 // when `warnings` is given, every truncated array adds one line to it.
@@ -73,7 +81,7 @@ std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Memb
 // stopped by the run's budget adds no warning of its own.
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
                                       std::uint64_t arrayLimit, std::vector<std::string>* warnings,
-                                      ExpansionBudget* run = nullptr);
+                                      ExpansionBudget* run = nullptr, const WantedPrefix* wanted = nullptr);
 
 // One step of the expansion, for the value `name` at `address` whose
 // declared type is `type`; `depth` is 0 for the global itself, and values
@@ -82,11 +90,14 @@ void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t 
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
                  std::int32_t depth, ExpansionBudget* run = nullptr);
 
-// Calls `visit` for each leaf that flattenVariable (no warnings) gives, in
-// the same order and within the same bounds, without collecting them: the
-// Variable passed is reused from leaf to leaf and its typedefNames stay empty.
+// Calls `visit` for each leaf that flattenVariable gives, in the same order
+// and within the same bounds, without collecting them: the Variable passed
+// is reused from leaf to leaf and its typedefNames stay empty. `warnings`,
+// when given, receives the expansion's warnings except the array-limit ones,
+// whose limit the caller chose.
 void forEachLeaf(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t arrayLimit,
-                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run = nullptr);
+                 const std::function<void(const Variable&)>& visit, ExpansionBudget* run = nullptr,
+                 std::vector<std::string>* warnings = nullptr, const WantedPrefix* wanted = nullptr);
 
 // "int", "struct point", "pointer", "uint8[4][2]", ...; "void" for a
 // negative index.

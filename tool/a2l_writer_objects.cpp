@@ -30,6 +30,14 @@ void requireFinite(const A2lItem& item, const char* which, double value) {
     }
 }
 
+// A field of a signed data type holds an n-bit two's-complement value, n
+// the bits of `width`; its sign bit is the field's top bit, not the type's.
+Limits signedFieldLimits(std::uint64_t width, double factor, double offset) {
+    if (width == 0) return {offset, offset};
+    const double half = std::ldexp(1.0, static_cast<int>(std::bit_width(width)) - 1);
+    return {-half * factor + offset, (half - 1) * factor + offset};
+}
+
 Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
     const double factor = item.entry->value("factor", 1.0);
     const double offset = item.entry->value("offset", 0.0);
@@ -37,7 +45,9 @@ Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
     order(limits);
     if (item.isBitField) {
         const std::uint64_t width = item.bitMask == 0 ? 0 : item.bitMask >> std::countr_zero(item.bitMask);
-        limits = {offset, static_cast<double>(width) * factor + offset};
+        const bool isSigned = item.lower < 0;  // the data type's range holds negative values
+        limits = isSigned ? signedFieldLimits(width, factor, offset)
+                          : Limits{offset, static_cast<double>(width) * factor + offset};
         order(limits);
     }
     if (type != nullptr && type->kind == vk::elf::TypeKind::Enum && !type->enumerators.empty()) {

@@ -105,9 +105,18 @@ int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::
         ++written;
         if (block.size() >= kWriteBlock) flush();
     };
+    // What the pattern cannot match is not expanded; a leading star matches
+    // every name.
+    const std::string_view pattern = options.pattern;
+    const vk::elf::WantedPrefix wanted = [pattern](std::string_view prefix) {
+        return prefixCanMatch(pattern, prefix);
+    };
+    const bool pruned = !pattern.empty() && pattern[0] != '*';
     vk::elf::ExpansionBudget budget = vk::elf::expansionBudget(elf);
+    std::vector<std::string> warnings;
     for (const vk::elf::GlobalVariable& global : debug.globals) {
-        vk::elf::forEachLeaf(debug, global, options.maxArray, print, &budget);
+        vk::elf::forEachLeaf(debug, global, options.maxArray, print, &budget, &warnings,
+                             pruned ? &wanted : nullptr);
         if (!complete) break;
     }
     if (complete) flush();
@@ -116,6 +125,7 @@ int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::
         std::fputs("error: cannot write the list to standard output\n", stderr);
         return 1;
     }
+    for (const std::string& warning : warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
     if (budget.reached) std::fprintf(stderr, "warning: %s\n", vk::elf::budgetReachedMessage(budget).c_str());
     const std::string summary = listSummary(written, debug.globals.size(), elf);
     std::fwrite(summary.data(), 1, summary.size(), stderr);

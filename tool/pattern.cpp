@@ -4,8 +4,13 @@
 
 namespace vk::tool {
 
-bool matchPattern(std::string_view pattern, std::string_view name) {
-    constexpr std::size_t noStar = std::string_view::npos;
+namespace {
+
+constexpr std::size_t noStar = std::string_view::npos;
+
+// Consumes the whole name with the pattern: where the pattern stands after
+// the name's last byte, or noStar when it cannot take every byte.
+std::size_t consume(std::string_view pattern, std::string_view name) {
     std::size_t i = 0;
     std::size_t j = 0;
     std::size_t star = noStar;
@@ -19,15 +24,27 @@ bool matchPattern(std::string_view pattern, std::string_view name) {
             mark = j;
             ++i;
         } else if (star == noStar) {
-            return false;
+            return noStar;
         } else {
             // Let the last wildcard star swallow one byte more.
             j = ++mark;
             i = star + 1;
         }
     }
+    return i;
+}
+
+}  // namespace
+
+bool matchPattern(std::string_view pattern, std::string_view name) {
+    std::size_t i = consume(pattern, name);
+    if (i == noStar) return false;
     while (i < pattern.size() && pattern[i] == '*') ++i;
     return i == pattern.size();
+}
+
+bool prefixCanMatch(std::string_view pattern, std::string_view prefix) {
+    return prefix.find('*') != std::string_view::npos || consume(pattern, prefix) != noStar;
 }
 
 }  // namespace vk::tool

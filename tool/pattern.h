@@ -10,4 +10,9 @@ namespace vk::tool {
 // "*"; so a "*" that meets a "*" in the name is consumed as that byte.
 bool matchPattern(std::string_view pattern, std::string_view name);
 
+// True when some name that begins with `prefix` matches the pattern, so
+// that an expansion must look under it. A prefix holding a "*" is always
+// let through, rather than model that byte's literal reading.
+bool prefixCanMatch(std::string_view pattern, std::string_view prefix);
+
 }  // namespace vk::tool

@@ -1,5 +1,6 @@
 #include "tool/selection.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <unordered_map>
@@ -105,15 +106,6 @@ void noteShadowed(SelectionState& state, std::size_t after, const std::string& n
     }
 }
 
-std::string unusedEntryWarning(const std::string& pattern, const Shadowed& shadowed) {
-    if (shadowed.count == 0) return "'" + pattern + "' matches no variable in the ELF file";
-    std::string names;
-    for (const std::string& name : shadowed.names) names += (names.empty() ? "" : ", ") + name;
-    if (shadowed.count > shadowed.names.size())
-        names += " and " + std::to_string(shadowed.count - shadowed.names.size()) + " more";
-    return "'" + pattern + "': every match already taken by an earlier entry (" + names + ")";
-}
-
 // Returns whether any scalar of the global matched an entry.
 bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
     bool matched = false;
@@ -130,6 +122,42 @@ bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
     return matched;
 }
 
+// What the entries may select, for the expansion to leave the rest out; null
+// when an entry's pattern begins with a star, which every name can match.
+const vk::elf::WantedPrefix* wantedOf(const std::vector<VariableSpec>& specs, vk::elf::WantedPrefix& wanted) {
+    for (const VariableSpec& spec : specs) {
+        if (!spec.pattern.empty() && spec.pattern[0] == '*') return nullptr;
+    }
+    wanted = [&specs](std::string_view prefix) {
+        return std::any_of(specs.begin(), specs.end(), [prefix](const VariableSpec& spec) {
+            return entryMaySelectWithin(spec.pattern, prefix);
+        });
+    };
+    return &wanted;
+}
+
+// For an entry that selected nothing: where an expansion stopped early, what
+// it names may lie beyond, and "matches no variable" would be untrue.
+std::string unmatchedWarning(const std::string& pattern, const std::vector<std::string_view>& stopped) {
+    for (std::string_view global : stopped) {
+        if (entryMaySelectWithin(pattern, global)) {
+            return "'" + pattern + "' matches no variable up to where the expansion of " +
+                   std::string(global) + " stopped; what it names may lie beyond";
+        }
+    }
+    return "'" + pattern + "' matches no variable in the ELF file";
+}
+
+std::string unusedEntryWarning(const std::string& pattern, const Shadowed& shadowed,
+                               const std::vector<std::string_view>& stopped) {
+    if (shadowed.count == 0) return unmatchedWarning(pattern, stopped);
+    std::string names;
+    for (const std::string& name : shadowed.names) names += (names.empty() ? "" : ", ") + name;
+    if (shadowed.count > shadowed.names.size())
+        names += " and " + std::to_string(shadowed.count - shadowed.names.size()) + " more";
+    return "'" + pattern + "': every match already taken by an earlier entry (" + names + ")";
+}
+
 }  // namespace
 
 bool entryMatches(std::string_view pattern, std::string_view name) {
@@ -138,23 +166,33 @@ bool entryMatches(std::string_view pattern, std::string_view name) {
            (name[pattern.size()] == '.' || name[pattern.size()] == '[');
 }
 
+bool entryMaySelectWithin(std::string_view pattern, std::string_view prefix) {
+    return prefixCanMatch(pattern, prefix) || entryMatches(pattern, prefix);
+}
+
 Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<VariableSpec>& specs,
                       std::uint64_t arrayLimit, vk::elf::ExpansionBudget* run) {
     SelectionState state{
         debug, specs, std::vector<bool>(specs.size(), false), std::vector<Shadowed>(specs.size()), {}, 0, {}};
+    vk::elf::ExpansionBudget unbounded{~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}, false};
+    if (run == nullptr) run = &unbounded;
+    vk::elf::WantedPrefix wantedStore;
+    const vk::elf::WantedPrefix* wanted = wantedOf(specs, wantedStore);
+    std::vector<std::string_view> stopped;  // globals whose expansion ended early
     for (const vk::elf::GlobalVariable& global : debug.globals) {
         std::vector<std::string> flattenWarnings;
         const std::vector<Variable> scalars =
-            vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings, run);
+            vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings, run, wanted);
+        if (run->lastStopped) stopped.push_back(global.name);
         if (selectGlobal(state, scalars)) {
             for (std::string& warning : flattenWarnings) state.result.warnings.push_back(std::move(warning));
         }
         ++state.global;
     }
-    if (run != nullptr && run->reached) state.result.warnings.push_back(vk::elf::budgetReachedMessage(*run));
+    if (run->reached) state.result.warnings.push_back(vk::elf::budgetReachedMessage(*run));
     for (std::size_t i = 0; i < specs.size(); ++i) {
         if (!state.used[i]) {
-            state.result.warnings.push_back(unusedEntryWarning(specs[i].pattern, state.shadowed[i]));
+            state.result.warnings.push_back(unusedEntryWarning(specs[i].pattern, state.shadowed[i], stopped));
         }
     }
     return std::move(state.result);

@@ -42,6 +42,9 @@ struct Selection {
 // True when the entry's pattern selects the name: equal, a wildcard match,
 // or the name of a member or element of what the pattern names.
 bool entryMatches(std::string_view pattern, std::string_view name);
+// True when the entry's pattern may select a scalar whose name begins with
+// `prefix`, so that the expansion must look under it.
+bool entryMaySelectWithin(std::string_view pattern, std::string_view prefix);
 
 // Throws only for a wrongly typed "pointer" of a matching entry. The items point
 // into specs, which must outlive them.

@@ -314,14 +314,18 @@ struct Visited {
     std::vector<Variable> first;  // the first few, for comparisons
 };
 
-Visited visit(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t limit,
-              std::size_t keep = 0) {
+Visited visit(const DebugInfo& debug, const GlobalVariable& global, std::uint64_t limit, std::size_t keep = 0,
+              std::vector<std::string>* warnings = nullptr, ExpansionBudget* run = nullptr,
+              const WantedPrefix* wanted = nullptr) {
     Visited v;
-    forEachLeaf(debug, global, limit, [&](const Variable& leaf) {
-        ++v.leaves;
-        v.bytes += sizeof(Variable) + leaf.name.size();
-        if (v.first.size() < keep) v.first.push_back(leaf);
-    });
+    forEachLeaf(
+        debug, global, limit,
+        [&](const Variable& leaf) {
+            ++v.leaves;
+            v.bytes += sizeof(Variable) + leaf.name.size();
+            if (v.first.size() < keep) v.first.push_back(leaf);
+        },
+        run, warnings, wanted);
     return v;
 }
 
@@ -422,6 +426,44 @@ TEST(FlattenBudget, OneRunBudgetIsSharedByEveryExpansion) {
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0], "h: expansion stopped after " + std::to_string(kFlattenValueBudget) + " values");
     EXPECT_EQ(roomy.values, (std::uint64_t{1} << 30) - kFlattenValueBudget);
+    // Listing hears of that cut too, but not of the array limit it chose.
+    std::vector<std::string> heard;
+    visit(t.debug, GlobalVariable{"h", 0, huge, true, ""}, 1u << 22, 0, &heard);
+    visit(t.debug, g, 16, 0, &heard);
+    EXPECT_EQ(heard, warnings);
+}
+
+TEST(FlattenBudget, WhatIsNotWantedCostsOneValueOrNone) {
+    Types t;
+    // struct { u8 frames[2^20]; u16 map[4]; } g, of which only map is wanted.
+    const std::int32_t frames = t.array(t.base("u8", 1), {1u << 20}, 1u << 20);
+    const std::int32_t map = t.array(t.base("u16", 2), {4}, 8);
+    const std::int32_t s =
+        t.structure("s", (1u << 20) + 8, {member("frames", 0, frames), member("map", 1u << 20, map)});
+    const WantedPrefix wanted = [](std::string_view prefix) {
+        const std::string_view target = "g.map[2]";
+        return target.substr(0, prefix.size()) == prefix.substr(0, target.size());
+    };
+    for (bool listing : {false, true}) {
+        ExpansionBudget run{100, std::uint64_t{1} << 40, 100, false};
+        std::vector<Variable> leaves;
+        for (const char* name : {"g", "h"}) {
+            const GlobalVariable global{name, 0x1000, s, true, ""};
+            if (!listing) {
+                for (Variable& leaf : flattenVariable(t.debug, global, 16, nullptr, &run, &wanted))
+                    leaves.push_back(leaf);
+            } else {
+                const Visited v = visit(t.debug, global, 16, 16, nullptr, &run, &wanted);
+                leaves.insert(leaves.end(), v.first.begin(), v.first.end());
+            }
+        }
+        // g, frames (left out), map, its 4 elements of which 3 are left out,
+        // g.map[2]; h is not expanded.
+        EXPECT_EQ(names(leaves), std::vector<std::string>{"g.map[2]"}) << listing;
+        EXPECT_EQ(leaves[0].address, 0x1000u + (1u << 20) + 4);
+        EXPECT_EQ(run.values, 100u - 7) << listing;
+        EXPECT_FALSE(run.lastStopped);
+    }
 }
 
 TEST(FlattenBudget, ForEachLeafGivesTheLeavesOfFlattenVariable) {

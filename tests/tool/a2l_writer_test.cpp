@@ -210,12 +210,12 @@ TEST(A2lWriter, EventCycleAndUnit) {
 }
 
 // One type of each kind that the conversions and limits treat apart.
-enum : std::int32_t { kSChar, kUShort, kFloat, kBool, kEnum, kStruct, kULong };
+enum : std::int32_t { kSChar, kUShort, kFloat, kBool, kEnum, kStruct, kULong, kSignedBits };
 
 testing::Firmware handMadeFirmware() {
     testing::Firmware firmware;
     auto& types = firmware.debug.types;
-    types.resize(7);
+    types.resize(8);
     types[kSChar] = {TypeKind::Base, "signed char", 1, 0x06, -1, {}, {}, {}};
     types[kUShort] = {TypeKind::Base, "unsigned short", 2, 0x07, -1, {}, {}, {}};
     types[kFloat] = {TypeKind::Base, "float", 4, 0x04, -1, {}, {}, {}};
@@ -230,6 +230,8 @@ testing::Firmware handMadeFirmware() {
                       {},
                       {}};
     types[kULong] = {TypeKind::Base, "unsigned int", 4, 0x07, -1, {}, {}, {}};
+    types[kSignedBits] = {
+        TypeKind::Struct, "corr", 1, 0, -1, {{"trim", 0, kSChar, 3, 0}, {"step", 0, kSChar, 4, 3}}, {}, {}};
     const auto add = [&](const char* name, std::uint64_t address, std::int32_t type) {
         firmware.debug.globals.push_back({name, address, type, true, "u"});
     };
@@ -239,6 +241,7 @@ testing::Firmware handMadeFirmware() {
     add("b", 0x1008, kBool);
     add("g", 0x100C, kEnum);
     add("r", 0x1010, kStruct);
+    add("s", 0x1014, kSignedBits);
     return firmware;
 }
 
@@ -349,6 +352,10 @@ TEST(A2lWriter, LimitsInFourSteps) {
     EXPECT_EQ(limitsLine(R"([{"name": "r.m"}])"), "0 7");
     EXPECT_EQ(limitsLine(R"([{"name": "r.m", "factor": -2}])"), "-14 0");
     EXPECT_EQ(limitsLine(R"([{"name": "r.m", "factor": 0.5, "offset": 1}])"), "1 4.5");
+    EXPECT_EQ(limitsLine(R"([{"name": "s.trim"}])"), "-4 3");
+    EXPECT_EQ(limitsLine(R"([{"name": "s.step"}])"), "-8 7");
+    EXPECT_EQ(limitsLine(R"([{"name": "s.trim", "factor": -2}])"), "-6 8");
+    EXPECT_EQ(limitsLine(R"([{"name": "s.step", "factor": 0.5, "offset": 1}])"), "-3 4.5");
     EXPECT_EQ(generateError(handMadeFirmware(), R"({"variables": [{"name": "f", "factor": 1e300}]})"),
               "variable list: f: lower limit -inf is not a finite number");
 }

@@ -170,6 +170,30 @@ TEST(Generate, BitMasksFollowTheByteOrder) {
     }
 }
 
+TEST(Generate, SignedBitFieldsHoldTwosComplementValues) {
+    // struct corr { signed char trim : 3; signed char step : 4; }, masks as gdb places the fields
+    const std::map<std::string, std::vector<std::string>> masks{
+        {"x86_64", {"0x07", "0x78"}},
+        {"ppc", {"0xE0", "0x1E"}},
+        {"arm-dwarf2", {"0x07", "0x78"}},
+    };
+    const char* fields[] = {"trim", "step"};
+    const char* limits[] = {"-4 3", "-8 7"};
+    for (const auto& [variant, mask] : masks) {
+        const Firmware firmware = loadFirmware("generate_cases", variant);
+        const std::string text = generateOk(firmware, R"({"variables": [{"name": "v_corr"}]})").text;
+        const std::string ecu = address(objectSymbols(firmware.elf), "v_corr");
+        for (int i = 0; i < 2; ++i) {
+            const std::string name = std::string("v_corr.") + fields[i];
+            const std::string head = "    /begin MEASUREMENT " + name + " \"signed char\"";
+            EXPECT_EQ(section(text, head, "    /end MEASUREMENT"),
+                      head + "\n      SBYTE CM_" + name + " 0 0 " + limits[i] + "\n      ECU_ADDRESS " + ecu +
+                          "\n      BIT_MASK " + mask[i] + "\n    /end MEASUREMENT\n")
+                << variant;
+        }
+    }
+}
+
 TEST(Generate, MembersAtTheirCompilerOffsets) {
     // struct calibration on x86-64: idle_speed 0, gain 4, offset 8, map 16,
     // status 40 (bit fields in its first byte, counter at 41), gear 44,

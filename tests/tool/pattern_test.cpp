@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace vk::tool {
 namespace {
 
@@ -54,6 +57,31 @@ TEST(MatchPattern, BacktrackingEndsOnLongInputs) {
     const std::string name(4000, 'a');
     EXPECT_FALSE(matchPattern("*a*a*a*a*b", name));
     EXPECT_TRUE(matchPattern("*a*a*a*a*", name));
+}
+
+// Against its definition: some name that begins with the prefix matches.
+TEST(PrefixCanMatch, WhenSomeLongerNameMatches) {
+    std::vector<std::string> words{""};
+    for (std::size_t begin = 0, length = 1; length <= 4; ++length) {
+        const std::size_t end = words.size();
+        for (std::size_t w = begin; w < end; ++w)
+            for (char c : {'a', 'b', '*', '?'}) words.push_back(words[w] + c);
+        begin = end;
+    }
+    const auto plain = [](const std::string& w) { return w.find_first_of("*?") == std::string::npos; };
+    for (const std::string& pattern : words) {
+        for (const std::string& prefix : words) {
+            if (!plain(prefix)) continue;
+            bool some = false;
+            for (const std::string& rest : words)
+                some = some || (plain(rest) && matchPattern(pattern, prefix + rest));
+            EXPECT_EQ(prefixCanMatch(pattern, prefix), some) << pattern << " " << prefix;
+        }
+    }
+    EXPECT_TRUE(prefixCanMatch("log_buf[2999999]", "log_buf[2"));
+    EXPECT_FALSE(prefixCanMatch("log_buf[2999999]", "log_buf[0]"));
+    EXPECT_FALSE(prefixCanMatch("cal_map*", "frame_buf_00"));
+    EXPECT_TRUE(prefixCanMatch("x", "op*"));  // a star in the name: looked under
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "generate_test_support.h"
 #include "tool/a2l_datatype.h"
 #include "tool/identifier.h"
+#include "tool/pattern.h"
 
 namespace vk::tool {
 namespace {
@@ -28,6 +29,13 @@ TEST(EntryMatches, ExactWildcardAndContainerRules) {
     EXPECT_TRUE(entryMatches("s.?", "s.a"));
     EXPECT_FALSE(entryMatches("Speed", "speed"));
     EXPECT_FALSE(entryMatches("", "speed"));
+    // What may hold a selected scalar under it: the expansion looks there.
+    for (const char* prefix : {"cal", "cal_map", "cal_map[3]", "cal_map.x"})
+        EXPECT_TRUE(entryMaySelectWithin("cal_map", prefix)) << prefix;
+    for (const char* prefix : {"cal_mapx", "frame_buf_00", "cal_maq"})
+        EXPECT_FALSE(entryMaySelectWithin("cal_map", prefix)) << prefix;
+    EXPECT_TRUE(entryMaySelectWithin("s.?", "s"));
+    EXPECT_FALSE(entryMaySelectWithin("", "s"));
 }
 
 TypeInfo base(std::uint8_t encoding, std::uint64_t size = 0) {
@@ -195,13 +203,16 @@ TEST(Selection, TheRunBudgetEndsTheSelectionWithOneWarning) {
     vk::elf::DebugInfo debug = handMadeDebugInfo();
     for (int i = 0; i < 4; ++i) addGlobal(debug, "v" + std::to_string(i), 0x100 + 4 * i, kInt);
     vk::elf::ExpansionBudget run{2, std::uint64_t{1} << 30, 2, false};
-    const std::vector<VariableSpec> entries = specs(R"([{"name": "v*"}])");
+    const std::vector<VariableSpec> entries =
+        specs(R"([{"name": "v0"}, {"name": "v1"}, {"name": "v3"}, {"name": "w"}])");
     const Selection selection = selectItems(debug, entries, 64, &run);
     EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"v0", "v1"}));
     EXPECT_EQ(
         selection.warnings,
         (std::vector<std::string>{
-            "expansion stopped after 2 values in all, the limit for this input; later values are left out"}));
+            "expansion stopped after 2 values in all, the limit for this input; later values are left out",
+            "'v3' matches no variable up to where the expansion of v3 stopped; what it names may lie beyond",
+            "'w' matches no variable in the ELF file"}));
 }
 
 TEST(Selection, DuplicateIdentifiersKeepTheFirstWithAWarning) {
@@ -270,13 +281,71 @@ TEST(Selection, EveryScalarOfARealFirmware) {
         "v_s8",  "v_u8",  "v_s16",  "v_u16",  "v_s32", "v_u32",         "v_s64",         "v_u64",
         "v_f32", "v_f64", "v_bool", "v_mode", "v_dir", "v_flags.ready", "v_flags.level", "v_flags.code"};
     for (int i = 0; i < 64; ++i) expected.push_back("v_history[" + std::to_string(i) + "]");
-    for (const char* p : {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y"}) expected.push_back(p);
+    for (const char* p :
+         {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y", "v_corr.trim", "v_corr.step"})
+        expected.push_back(p);
     EXPECT_EQ(identifiers(selection), expected);
     EXPECT_EQ(selection.warnings,
               (std::vector<std::string>{"v_ld: type long double skipped",
                                         "v_history: only the first 64 of 100 array elements",
                                         "'v_*': every match already taken by an earlier entry (v_s8, v_u8, "
-                                        "v_s16 and 83 more)"}));
+                                        "v_s16 and 85 more)"}));
+}
+
+// The expansion leaves out only what a pattern cannot match: its leaves are
+// those of the whole expansion that list mode's and the selection's rules
+// match. On a real firmware, plus arrays with two-digit indices.
+TEST(Selection, PruningKeepsEveryLeafThatCanMatch) {
+    testing::Firmware firmware = testing::loadFirmware("listing", "armv7m");
+    vk::elf::DebugInfo& debug = firmware.debug;
+    const auto add = [&debug](TypeInfo type) {
+        debug.types.push_back(std::move(type));
+        return static_cast<std::int32_t>(debug.types.size() - 1);
+    };
+    const std::int32_t i32 = add(base(0x05, 4));
+    TypeInfo grid{TypeKind::Array, "", 720, 0, i32, {}, {12, 15}, {}};
+    TypeInfo row{TypeKind::Array, "", 44, 0, i32, {}, {11}, {}};
+    const std::int32_t rowType = add(row);
+    TypeInfo cell{
+        TypeKind::Struct, "cell", 48, 0, -1, {{"v", 0, rowType, 0, 0}, {"w", 44, i32, 0, 0}}, {}, {}};
+    TypeInfo cells{TypeKind::Array, "", 144, 0, add(cell), {}, {3}, {}};
+    addGlobal(debug, "grid", 0x8000, add(grid));
+    addGlobal(debug, "cells", 0x9000, add(cells));
+    const char* const patterns[] = {
+        "?",         "grid",          "grid[1]*",       "grid[1][1?]",    "grid[?][1]", "grid[1?][*",
+        "g*[10][1]", "grid[11][14]",  "grid[011][1]",   "cells[?].v[10]", "cells[2].w", "sensor_a.track[?].x",
+        "map3[1]",   "map3[?][1][4]", "s?????_a.track", "label[5]",       "status.*",   ""};
+    const auto names = [](const std::vector<vk::elf::Variable>& leaves, auto&& keep) {
+        std::vector<std::string> kept;
+        for (const vk::elf::Variable& leaf : leaves)
+            if (keep(leaf.name)) kept.push_back(leaf.name);
+        return kept;
+    };
+    std::size_t matched = 0;
+    for (const std::string pattern : patterns) {
+        const vk::elf::WantedPrefix listed = [&](std::string_view p) { return prefixCanMatch(pattern, p); };
+        const vk::elf::WantedPrefix selected = [&](std::string_view p) {
+            return entryMaySelectWithin(pattern, p);
+        };
+        const auto glob = [&](const std::string& name) { return matchPattern(pattern, name); };
+        const auto entry = [&](const std::string& name) { return entryMatches(pattern, name); };
+        for (const vk::elf::GlobalVariable& global : debug.globals) {
+            for (std::uint64_t limit : {3u, 16u, 1000u}) {
+                SCOPED_TRACE(pattern + " " + std::string(global.name) + " " + std::to_string(limit));
+                const auto all = vk::elf::flattenVariable(debug, global, limit, nullptr);
+                std::vector<vk::elf::Variable> visited;
+                vk::elf::forEachLeaf(
+                    debug, global, limit, [&](const vk::elf::Variable& leaf) { visited.push_back(leaf); },
+                    nullptr, nullptr, &listed);
+                EXPECT_EQ(names(visited, glob), names(all, glob));
+                matched += names(all, glob).size();
+                const auto chosen =
+                    vk::elf::flattenVariable(debug, global, limit, nullptr, nullptr, &selected);
+                EXPECT_EQ(names(chosen, entry), names(all, entry));
+            }
+        }
+    }
+    EXPECT_GT(matched, 50u);
 }
 
 }  // namespace
