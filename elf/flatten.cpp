@@ -277,7 +277,8 @@ void bitFieldLeaf(Walk& walk, std::uint64_t address, const Member& member) {
     const DebugInfo& debug = walk.debug;
     if (member.storageSize == kNoBitWindow) {
         if (walk.warnings == nullptr) return;
-        std::string warning = walk.name + ": bit field left out: no 8 bytes hold all its bits";
+        std::string warning = walk.name;
+        warning += kBitFieldLeftOut;
         if (!walk.spend(sizeof(std::string) + warning.size())) return;
         walk.warnings->push_back(std::move(warning));
         return;

@@ -65,6 +65,7 @@ std::string budgetReachedMessage(const ExpansionBudget& budget);
 // field whose storageSize is kNoBitWindow gives no leaf: flattening leaves
 // it out, with "NAME: bit field left out: no 8 bytes hold all its bits" when
 // warnings are collected.
+inline constexpr std::string_view kBitFieldLeftOut = ": bit field left out: no 8 bytes hold all its bits";
 std::uint64_t bitFieldMask(const Member& member);
 std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Member& member);
 

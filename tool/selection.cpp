@@ -122,6 +122,21 @@ bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
     return matched;
 }
 
+// A bit field that no scalar can describe answers the entries that name it:
+// they get its warning rather than "matches no variable". Returns whether
+// the warning is of such a field and an entry named it.
+bool claimLeftOutField(SelectionState& state, std::string_view warning) {
+    if (!warning.ends_with(vk::elf::kBitFieldLeftOut)) return false;
+    const std::string_view field = warning.substr(0, warning.size() - vk::elf::kBitFieldLeftOut.size());
+    bool claimed = false;
+    for (std::size_t i = 0; i < state.specs.size(); ++i) {
+        if (!entryMatches(state.specs[i].pattern, field)) continue;
+        state.used[i] = true;
+        claimed = true;
+    }
+    return claimed;
+}
+
 // What the entries may select, for the expansion to leave the rest out; null
 // when an entry's pattern begins with a star, which every name can match.
 const vk::elf::WantedPrefix* wantedOf(const std::vector<VariableSpec>& specs, vk::elf::WantedPrefix& wanted) {
@@ -184,8 +199,10 @@ Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<Variabl
         const std::vector<Variable> scalars =
             vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings, run, wanted);
         if (run->lastStopped) stopped.push_back(global.name);
-        if (selectGlobal(state, scalars)) {
-            for (std::string& warning : flattenWarnings) state.result.warnings.push_back(std::move(warning));
+        const bool matched = selectGlobal(state, scalars);
+        for (std::string& warning : flattenWarnings) {
+            if (claimLeftOutField(state, warning) || matched)
+                state.result.warnings.push_back(std::move(warning));
         }
         ++state.global;
     }

@@ -146,7 +146,8 @@ vk::elf::DebugInfo handMadeDebugInfo() {
     debug.types[kStruct].kind = TypeKind::Struct;
     debug.types[kStruct].name = "s";
     debug.types[kStruct].byteSize = 8;
-    debug.types[kStruct].members = {{"a", 0, kInt, 0, 0}, {"b", 4, -1, 3, 2}, {"c", 4, kInt, 5, 3}};
+    debug.types[kStruct].members = {{"a", 0, kInt, 0, 0}, {"b", 4, -1, 3, 2}, {"c", 4, kInt, 5, 3},
+                                      {"d", 0, kInt, 60, 0, vk::elf::kNoBitWindow}};
     debug.types[kArray].kind = TypeKind::Array;
     debug.types[kArray].target = kUChar;
     debug.types[kArray].dims = {100};
@@ -254,17 +255,20 @@ TEST(Selection, WarningsInTheirOrder) {
     addGlobal(debug, "big", 0x210, kArray);
     addGlobal(debug, "wide", 0x100000000, kInt);
     addGlobal(debug, "ld", 0x300, kLongDouble);
-    const Selection selection = selectItems(
-        debug,
-        specs(R"([{"name": "s"}, {"name": "half"}, {"name": "big[0]"}, {"name": "wide"}, {"name": "ld"}])"),
-        2);
+    addGlobal(debug, "t", 0x308, kStruct);  // named only by its field that no scalar holds
+    const Selection selection = selectItems(debug,
+                                            specs(R"([{"name": "s"}, {"name": "half"}, {"name": "big[0]"},
+                                                {"name": "wide"}, {"name": "ld"}, {"name": "t.d"}])"),
+                                            2);
     EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"s.a", "s.c", "big[0]"}));
     EXPECT_EQ(selection.warnings, (std::vector<std::string>{
                                       "s.b: type void skipped",
+                                      "s.d: bit field left out: no 8 bytes hold all its bits",
                                       "half: type _Float16 skipped",
                                       "big: only the first 2 of 100 array elements",
                                       "wide: address 0x100000000 does not fit 32 bits, skipped",
                                       "ld: type long double skipped",
+                                      "t.d: bit field left out: no 8 bytes hold all its bits",
                                   }));
     const A2lItem& bits = selection.items[1];
     EXPECT_TRUE(bits.isBitField);
