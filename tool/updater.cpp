@@ -195,6 +195,7 @@ Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInf
     const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects.value()));
 
     UpdateReport report;
+    report.warnings = debug.warnings;
     ObjectUpdater updater(text, debug, names, model ? &*model : nullptr, report);
     for (const Object& object : objects.value()) updater.examine(object);
     std::vector<TextEdit> edits = updater.takeEdits();
