@@ -96,6 +96,22 @@ TEST_F(ReadFailure, TheElfFileAndTheVariableListFailTheRun) {
     EXPECT_EQ(files(), before);
 }
 
+TEST_F(ReadFailure, AFileLargerThanMemoryIsAReadError) {
+    // Sparse: it takes no room on disk, and goes with the test's folder.
+    const std::string input = readFile(dir_ / "in.a2l");
+    writeFile(dir_ / "huge", "");
+    fs::resize_file(dir_ / "huge", std::uintmax_t{1} << 40);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-l", "huge"},
+                                                 {"fw.elf", "-v", "huge", "-o", "out.a2l"},
+                                                 {"fw.elf", "-u", "huge", "-o", "in.a2l"}}) {
+        const ToolRun run = runTool(dir_, args);
+        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_EQ(run.err, "error: cannot read huge: Cannot allocate memory\n") << args[1];
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.a2l"));
+    EXPECT_EQ(readFile(dir_ / "in.a2l"), input);
+}
+
 TEST_F(ReadFailure, AFailedReadBackOfTheOutputIsNoSuccess) {
     const ToolRun generated = runFailing("out.a2l", 1000, {"fw.elf", "-v", "list.json", "-o", "out.a2l"});
     EXPECT_EQ(generated.status, 1);
