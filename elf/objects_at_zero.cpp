@@ -50,7 +50,9 @@ ObjectsAtZero::ObjectsAtZero(const ElfFile& file, const std::vector<std::string_
 
 // Finds each "<length><name>" in the mangled symbols: at every digit that
 // can begin a length (no leading zero), each longer run of digits is one
-// more length to try, and only lengths that some name has are hashed.
+// more length to try, and only lengths that some name has are hashed. A name
+// found is no longer looked for: a symbol that holds it over and over would
+// otherwise have the whole text compared at each place.
 void ObjectsAtZero::searchMangled(const std::vector<std::string>& symbols,
                                   const std::vector<std::string_view>& names) {
     std::unordered_set<Hashed, ByHash, ByText> wanted;
@@ -60,6 +62,7 @@ void ObjectsAtZero::searchMangled(const std::vector<std::string>& symbols,
         wanted.insert(Hashed{name, hashOf(name)});
         lengths.insert(name.size());
     }
+    if (wanted.empty()) return;
     std::vector<std::uint64_t> prefix;
     std::vector<std::uint64_t> power{1};
     for (const std::string& symbol : symbols) {
@@ -80,7 +83,10 @@ void ObjectsAtZero::searchMangled(const std::vector<std::string>& symbols,
                 if (lengths.count(length) == 0) continue;
                 const std::uint64_t hash = prefix[start + length] - prefix[start] * power[length];
                 const auto it = wanted.find(Hashed{s.substr(start, length), hash});
-                if (it != wanted.end()) found_.insert(it->text);
+                if (it == wanted.end()) continue;
+                found_.insert(it->text);
+                wanted.erase(it);
+                if (wanted.empty()) return;
             }
         }
     }

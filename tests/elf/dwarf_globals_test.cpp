@@ -277,6 +277,14 @@ TEST(DwarfGlobals, AtAnAllocatedZeroOnlyVariablesThatTheSymbolTableHasThere) {
     DwarfFile noSymbols;
     noSymbols.extra.push_back(SectionSpec{".text", std::vector<std::uint8_t>(0x100, 0), 1, 0x6, 0, 0});
     EXPECT_EQ(collected(noSymbols), (std::vector<std::string>{"data"}));
+    // A 4.4 MB name of digits, held at every place of one 9 MB symbol of the
+    // same digits: searched in well under a second, where comparing the name
+    // again at each place took hours.
+    const std::string digits(4444444, '4');
+    const std::string symbol = "_Z" + std::string(9000000, '4');
+    Unit5 u;
+    u.var(digits.c_str(), 0);
+    EXPECT_EQ(names(loadUnit(u, imageAtZero({{symbol.c_str(), 4}}))), (std::vector<std::string>{digits}));
 }
 
 TEST(DwarfGlobals, AtZeroTheFirstVariableThatASymbolNamesWins) {
