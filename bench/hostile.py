@@ -6,7 +6,10 @@ them:
   zero.elf    64,000 variables located at 0 in an image that starts at 0, and
               64,000 C++ data object symbols at 0, none of them naming one;
   branch.elf  1,000 globals of a structure of four members, each of the
-              structure one level down, 18 levels deep: billions of values.
+              structure one level down, 18 levels deep: billions of values;
+  mangled.elf one variable at 0 of a 400 KB name, and one 4 MB C++ data
+              object symbol at 0 in which that name follows its length
+              600,000 times over.
 
 Usage: hostile.py --tool EXE --data DIR [--reps N]
 """
@@ -106,7 +109,7 @@ def elf(path, sections, symbols):
             data += content
         link = info = entsize = 0
         if name == ".symtab":
-            link, info, entsize = len(sections), 1, 16  # .strtab follows it
+            link, info, entsize = len(sections) - 1, 1, 16  # .strtab follows it
         headers.append(struct.pack("<IIIIIIIIII", name_at[i], kind, flags, addr, offset, size, link, info, 1,
                                    entsize))
     del symtab_index
@@ -142,6 +145,10 @@ def write_files(out):
         unit.variable("g%d" % i, level, 0x100000 + 16 * i)
     elf(os.path.join(out, "branch.elf"), image(unit), [])
 
+    unit = Unit()
+    unit.variable(("a400000" * 60000)[:400000], unit.base(), 0)
+    elf(os.path.join(out, "mangled.elf"), image(unit), ["_Z" + "400000a" * 600000])
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -153,7 +160,7 @@ def main():
     write_files(out)
     print("\n== crafted files (list mode; each must take well under a second or two)")
     print("   file          size KB     tool s    RSS MB")
-    for name in ("zero.elf", "branch.elf"):
+    for name in ("zero.elf", "branch.elf", "mangled.elf"):
         path = os.path.join(out, name)
         samples = [runner.run([args.tool, "-l", path]) for _ in range(max(args.reps, 1))]
         for _, _, status, err in samples:

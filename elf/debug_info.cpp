@@ -5,7 +5,11 @@
 namespace vk::elf {
 
 DebugInfo::DebugInfo(const DebugInfo& other)
-    : types(other.types), globals(other.globals), strings(other.strings), addressSize(other.addressSize) {
+    : types(other.types),
+      globals(other.globals),
+      strings(other.strings),
+      warnings(other.warnings),
+      addressSize(other.addressSize) {
     // The copied views still point into the other store: each text is kept
     // again, once however many entries name it.
     std::unordered_map<std::string_view, std::string_view> kept;

@@ -75,6 +75,7 @@ struct DebugInfo {
     std::vector<TypeInfo> types;
     std::vector<GlobalVariable> globals;  // in .debug_info order
     std::vector<std::string> strings;     // always empty
+    std::vector<std::string> warnings;    // what is not read, for every mode to report
     std::uint64_t addressSize = 4;        // of the last unit header read
     NameStore names;                      // the text of every name above
 
@@ -96,8 +97,11 @@ inline constexpr std::uint64_t kDwarfNameBudgetBase = std::uint64_t{16} << 20;
 inline constexpr std::uint64_t kDwarfNameBudgetFactor = 8;
 
 // Reads the file's DWARF debug information. NotFound when .debug_info or
-// .debug_abbrev is missing or empty; InvalidArgument "DWARF: ..." when the
-// debug data is malformed.
+// .debug_abbrev is missing or empty; Unsupported when the file or its debug
+// information is of a kind that is not read (a relocatable object, compressed
+// sections, type units, split DWARF, STABS alone); InvalidArgument
+// "DWARF: ..." when the debug data is malformed. STABS beside DWARF gives a
+// warning.
 Result<DebugInfo> loadDwarf(const ElfFile& file);
 
 // Follows Typedef and Qualified links (at most 64 moves); a negative index

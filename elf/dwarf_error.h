@@ -1,6 +1,6 @@
-// The exception of the DWARF reader. Internal to the reader's source files:
-// no public header includes this one, and loadDwarf turns every ParseError
-// into an error result before it returns.
+// The exceptions of the DWARF reader. Internal to the reader's source files:
+// no public header includes this one, and loadDwarf turns each into an error
+// result before it returns.
 #pragma once
 
 #include <stdexcept>
@@ -12,6 +12,21 @@ class ParseError : public std::runtime_error {
 public:
     explicit ParseError(const std::string& message) : std::runtime_error(message) {}
 };
+
+// Debug information of a form the reader does not read, whose variables are
+// elsewhere (type units, split DWARF); the message is the whole error line.
+class UnreadForm : public std::runtime_error {
+public:
+    explicit UnreadForm(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The two forms, with what showed them: a section or a unit header's code.
+inline UnreadForm typeUnits(const std::string& found) {
+    return UnreadForm("DWARF type units (" + found + ") - build without -fdebug-types-section");
+}
+inline UnreadForm splitDwarf(const std::string& found) {
+    return UnreadForm("split DWARF debug information (" + found + ") - build without -gsplit-dwarf");
+}
 
 [[noreturn]] void throwTruncated();
 

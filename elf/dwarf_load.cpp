@@ -1,6 +1,7 @@
 // loadDwarf, the reader's entry point, and the walks over the finished type
 // table that the flattening relies on.
 #include "elf/debug_info.h"
+#include "elf/dwarf_error.h"
 #include "elf/dwarf_reader.h"
 
 namespace vk::elf {
@@ -35,23 +36,69 @@ const Section* compressedDebugSection(const ElfFile& file) {
     return nullptr;
 }
 
+bool hasSection(const ElfFile& file, std::string_view name) {
+    const Section* s = findSection(file, name);
+    return s != nullptr && s->size != 0;
+}
+
+// Debug information in a form the reader does not read, found by its
+// sections; the message for it, empty when there is none. A .dwo file is a
+// relocatable object too, but the split form is the one to name.
+std::string unreadForm(const ElfFile& file) {
+    if (hasSection(file, ".debug_info.dwo")) return splitDwarf(".debug_info.dwo").what();
+    if (file.type == ET_REL)
+        return "relocatable object (ELF type ET_REL): not linked, its addresses are not final - "
+               "give the linked ELF file";
+    if (const Section* compressed = compressedDebugSection(file))
+        return "compressed DWARF debug information (" + compressed->name +
+               ") - build without -gz, or decompress it with objcopy --decompress-debug-sections";
+    if (hasSection(file, ".debug_types")) return typeUnits(".debug_types").what();
+    return {};
+}
+
+// The file name that .gnu_debuglink holds, up to its terminating zero.
+std::string debugLinkName(const ElfFile& file) {
+    const ByteView link = sectionData(file, ".gnu_debuglink");
+    std::string name;
+    for (std::uint8_t c : link) {
+        if (c == 0) break;
+        name += static_cast<char>(c);
+    }
+    return name;
+}
+
+Error missingDebugInfo(const ElfFile& file) {
+    if (const std::string link = debugLinkName(file); !link.empty())
+        return makeError(
+            ErrorCode::NotFound,
+            "debug information in a separate file (.gnu_debuglink) - give the debug file " + link);
+    if (hasSection(file, ".stab"))
+        return makeError(ErrorCode::Unsupported, "STABS debug information (.stab) - build with -gdwarf-4");
+    return makeError(ErrorCode::NotFound, "no DWARF debug information (.debug_info) - build with -g");
+}
+
 }  // namespace
 
 Result<DebugInfo> loadDwarf(const ElfFile& file) {
-    if (const Section* compressed = compressedDebugSection(file))
-        return makeError(ErrorCode::Unsupported, "compressed DWARF debug information (" + compressed->name +
-                                                     ") - build without -gz, or decompress it with "
-                                                     "objcopy --decompress-debug-sections");
+    if (const std::string unread = unreadForm(file); !unread.empty())
+        return makeError(ErrorCode::Unsupported, unread);
     DwarfReader reader(file);
-    if (!reader.hasDebugInfo())
-        return makeError(ErrorCode::NotFound, "no DWARF debug information (.debug_info) - build with -g");
+    if (!reader.hasDebugInfo()) return missingDebugInfo(file);
     try {
         reader.parseUnits();
         reader.collectGlobals();
+    } catch (const UnreadForm& e) {
+        return makeError(ErrorCode::Unsupported, e.what());
     } catch (const ParseError& e) {
         return makeError(ErrorCode::InvalidArgument, std::string("DWARF: ") + e.what());
     }
-    return reader.takeResult();
+    DebugInfo info = reader.takeResult();
+    // Units of plain -g on some targets; others (a library's) may have DWARF.
+    if (hasSection(file, ".stab"))
+        info.warnings.emplace_back(
+            "STABS debug information (.stab) is not read: the variables of its units are not listed - "
+            "build with -gdwarf-4");
+    return info;
 }
 
 std::int32_t resolveAlias(const std::vector<TypeInfo>& types, std::int32_t index) {

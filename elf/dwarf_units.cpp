@@ -1,6 +1,8 @@
 // Unit headers and the DIE walk over .debug_info.
+#include <span>
 #include <string>
 
+#include "elf/dwarf_error.h"
 #include "elf/dwarf_reader.h"
 
 namespace vk::elf {
@@ -37,6 +39,34 @@ bool isTypeTag(std::uint16_t tag) {
             return true;
         default:
             return false;
+    }
+}
+
+constexpr std::uint64_t kDwoName = 0x76, kGnuDwoName = 0x2130;
+
+// Type units hold the types that the variables of other units refer to, and
+// a skeleton's variables are in its .dwo file: read alone, either gives a
+// list that is short without a word.
+void refuseUnitType(std::uint8_t unitType) {
+    switch (unitType) {
+        case 2:
+            throw typeUnits("DW_UT_type");
+        case 6:
+            throw typeUnits("DW_UT_split_type");
+        case 4:
+            throw splitDwarf("DW_UT_skeleton");
+        case 5:
+            throw splitDwarf("DW_UT_split_compile");
+        default:
+            return;
+    }
+}
+
+// A DWARF 4 skeleton is a plain compile unit that names its .dwo file.
+void refuseSkeleton(std::span<const AttrSpec> specs) {
+    for (const AttrSpec& spec : specs) {
+        if (spec.attr == kDwoName) throw splitDwarf("DW_AT_dwo_name");
+        if (spec.attr == kGnuDwoName) throw splitDwarf("DW_AT_GNU_dwo_name");
     }
 }
 
@@ -84,12 +114,7 @@ void DwarfReader::readUnit(Cursor& c) {
         const std::uint8_t unitType = c.readU8();
         unit.addressSize = c.readU8();
         abbrevOffset = c.readUnsigned(unit.offsetSize());
-        if (unitType == 4 || unitType == 5) {
-            c.skip(8);  // dwo_id
-        } else if (unitType == 2 || unitType == 6) {
-            c.skip(8);  // type signature
-            c.readUnsigned(unit.offsetSize());
-        }
+        refuseUnitType(unitType);
     }
     if (length > c.size - afterLength) throw ParseError("DWARF unit outside .debug_info");
     const std::uint64_t unitEnd = afterLength + length;
@@ -159,6 +184,7 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
         const std::uint32_t index = static_cast<std::uint32_t>(dies.size());
         dies.push_back(d);
         if (isUnitTag(a->tag)) {
+            refuseSkeleton(table.specsOf(*a));
             lastUnitDie = index;
             const DieAttrs attrs = attrsOf(index);
             const Attr s = attrs.get(at::strOffsetsBase);

@@ -104,6 +104,7 @@ Result<ElfFile> parseElf(std::vector<std::uint8_t> data, std::string_view label)
     f.is64 = d[4] == 2;
     f.littleEndian = d[5] == 1;
     if (f.is64 && total < 64) return invalid(label, ": truncated ELF header");
+    f.type = static_cast<std::uint16_t>(readUnsigned(f, d + 16, 2));
     f.machine = static_cast<std::uint16_t>(readUnsigned(f, d + 18, 2));
 
     const HeaderTable t = readHeaderTable(f);

@@ -20,6 +20,7 @@ inline constexpr std::uint32_t SHT_SYMTAB = 2;
 inline constexpr std::uint32_t SHT_NOBITS = 8;
 inline constexpr std::uint32_t SHT_DYNSYM = 11;
 inline constexpr std::uint8_t STT_OBJECT = 1;
+inline constexpr std::uint16_t ET_REL = 1;
 
 struct Section {
     std::string name;
@@ -35,6 +36,7 @@ struct ElfFile {
     bool is64 = false;
     bool littleEndian = true;
     std::uint16_t machine = 0;
+    std::uint16_t type = 0;  // e_type
     std::vector<Section> sections;
 };
 

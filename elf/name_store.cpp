@@ -13,6 +13,7 @@ constexpr std::size_t kBlockSize = std::size_t{64} << 10;
 }  // namespace
 
 NameStore& NameStore::operator=(NameStore&& other) noexcept {
+    if (this == &other) return *this;  // its blocks would go, its free pointer stay
     blocks_ = std::move(other.blocks_);
     free_ = std::exchange(other.free_, nullptr);
     room_ = std::exchange(other.room_, 0);

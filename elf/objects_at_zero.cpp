@@ -58,7 +58,9 @@ ObjectsAtZero::ObjectsAtZero(const ElfFile& file, const std::vector<NamedPlace>&
 
 // Finds each "<length><name>" in the mangled symbols: at every digit that
 // can begin a length (no leading zero), each longer run of digits is one
-// more length to try, and only lengths that some name has are hashed.
+// more length to try, and only lengths that some name has are hashed. A name
+// found is no longer looked for: a symbol that holds it over and over would
+// otherwise have the whole text compared at each place.
 void ObjectsAtZero::searchMangled(const std::vector<Object>& symbols, const std::vector<NamedPlace>& places) {
     std::unordered_set<Hashed, ByHash, ByText> wanted;
     std::unordered_set<std::uint64_t> lengths;
@@ -67,6 +69,7 @@ void ObjectsAtZero::searchMangled(const std::vector<Object>& symbols, const std:
         wanted.insert(Hashed{p.name, hashOf(p.name), p.address});
         lengths.insert(p.name.size());
     }
+    if (wanted.empty()) return;
     std::vector<std::uint64_t> prefix;
     std::vector<std::uint64_t> power{1};
     for (const Object& symbol : symbols) {
@@ -87,7 +90,10 @@ void ObjectsAtZero::searchMangled(const std::vector<Object>& symbols, const std:
                 if (lengths.count(length) == 0) continue;
                 const std::uint64_t hash = prefix[start + length] - prefix[start] * power[length];
                 const auto it = wanted.find(Hashed{s.substr(start, length), hash, symbol.address});
-                if (it != wanted.end()) found_.insert(NamedPlace{it->text, it->address});
+                if (it == wanted.end()) continue;
+                found_.insert(NamedPlace{it->text, it->address});
+                wanted.erase(it);
+                if (wanted.empty()) return;
             }
         }
     }

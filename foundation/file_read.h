@@ -14,7 +14,9 @@
 namespace vk {
 
 // NotFound "cannot open PATH" when the file cannot be opened or is a
-// directory; IoError "cannot read PATH: <system text>" when a read fails.
+// directory; IoError "cannot read PATH: <system text>" when a read fails,
+// and "cannot read PATH: Cannot allocate memory" when the file does not fit
+// in memory.
 Result<std::string> readFileText(const std::filesystem::path& path);
 Result<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path);
 

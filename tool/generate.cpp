@@ -15,7 +15,8 @@ Result<GeneratedA2l> generate(const vk::elf::ElfFile& elf, const vk::elf::DebugI
         vk::elf::ExpansionBudget budget = vk::elf::expansionBudget(elf);
         Selection selection = selectItems(debug, list.variables, list.maxArrayElements, &budget);
         GeneratedA2l result = writeA2l(list, selection.items, debug, elf.littleEndian);
-        result.warnings = std::move(selection.warnings);
+        result.warnings = debug.warnings;
+        result.warnings.insert(result.warnings.end(), selection.warnings.begin(), selection.warnings.end());
         return result;
     } catch (const std::exception& e) {
         return makeError(ErrorCode::InvalidArgument, std::string("variable list: ") + e.what());

@@ -125,6 +125,7 @@ int runList(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::
         std::fputs("error: cannot write the list to standard output\n", stderr);
         return 1;
     }
+    for (const std::string& warning : debug.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
     for (const std::string& warning : warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
     if (budget.reached) std::fprintf(stderr, "warning: %s\n", vk::elf::budgetReachedMessage(budget).c_str());
     const std::string summary = listSummary(written, debug.globals.size(), elf);

@@ -218,6 +218,7 @@ Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInf
     const NameMap names(debug, vk::elf::readSymbols(elf), objectNames(objects));
 
     UpdateReport report;
+    report.warnings = debug.warnings;
     // What concerns the whole text comes before the objects' lines.
     noteByteOrder(model ? &*model : nullptr, elf.littleEndian, report.warnings);
     noteIncludes(index.value().includes, report.warnings);

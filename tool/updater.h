@@ -24,7 +24,7 @@ struct UpdateReport {
     std::uint64_t unchanged = 0;
     std::vector<std::string> changed;   // one line per rewritten token, in text order
     std::vector<std::string> notInElf;  // object names, in text order
-    std::vector<std::string> warnings;  // disagreements left for a human, in text order
+    std::vector<std::string> warnings;  // the debug information's, then disagreements in text order
 };
 
 struct TextEdit {

@@ -263,6 +263,22 @@ TEST(DwarfLimits, OneLongUnitNameIsKeptOnceForAllItsGlobals) {
     EXPECT_LT(r.value().names.bytes(), longName.size() + 16 * kGlobals);
 }
 
+TEST(DwarfLimits, KeptNamesOutliveEveryMoveOfTheirStore) {
+    // Moved to another store or onto itself, the views stay and keeping goes on;
+    // the freed block of a faulty self-move would be reused at once.
+    for (bool self : {false, true}) {
+        NameStore store;
+        const std::string_view early = store.keep("early");
+        NameStore other;
+        NameStore& target = self ? store : other;
+        target = std::move(store);
+        const std::vector<char> reuse(std::size_t{64} << 10, 'x');
+        EXPECT_EQ(target.keep("late"), "late") << self;
+        EXPECT_EQ(early, "early") << self;
+        EXPECT_EQ(target.bytes(), 9u) << self;
+    }
+}
+
 // Given DWARF like this:
 //   compile_unit "cu"
 //     base_type "int"

@@ -22,9 +22,10 @@ Section* section(ElfFile& f, const std::string& name) {
 }
 
 bool knownMessage(const std::string& m) {
-    for (const char* prefix : {"DWARF: DWARF data truncated", "DWARF: unsupported DWARF version ",
-                               "DWARF: DWARF unit outside .debug_info",
-                               "DWARF: unknown DWARF abbreviation code", "DWARF: unsupported DWARF form 0x"})
+    for (const char* prefix :
+         {"DWARF: DWARF data truncated", "DWARF: unsupported DWARF version ",
+          "DWARF: DWARF unit outside .debug_info", "DWARF: unknown DWARF abbreviation code",
+          "DWARF: unsupported DWARF form 0x", "DWARF type units (", "split DWARF debug information ("})
         if (m.rfind(prefix, 0) == 0) return true;
     return false;
 }

@@ -397,19 +397,92 @@ TEST(LoadErrors, MissingDebugInformation) {
     }
 }
 
-// Compressed debug sections are not read: one line says so and how to get
-// a file that is, in the flag's form (-gz) and in the ".zdebug" form.
-TEST(LoadErrors, CompressedDebugSections) {
-    for (const char* form : {"zlib", "zlib-gnu"}) {
-        const std::string elf = std::string(VK_FIXTURE_DIR) + "/generated/compressed-" + form + ".elf";
-        const std::string section = std::string(form) == "zlib" ? ".debug_info" : ".zdebug_info";
-        const ToolRun run = runTool({"-l", elf});
-        EXPECT_EQ(run.status, 1) << form;
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err,
-                  "error: compressed DWARF debug information (" + section +
-                      ") - build without -gz, or decompress it with objcopy --decompress-debug-sections\n");
+// Debug information in a form that is not read ends the run with one line
+// saying what was found and what to do, in every mode, however the rest of
+// the file reads: as compilers and tools write it (unread/ and generated/).
+struct UnreadCase {
+    std::string file;  // below the fixture folder
+    std::string error;
+    bool optional = false;  // from a toolchain that may be missing
+};
+
+const std::string kSplit = " - build without -gsplit-dwarf\n";
+const std::string kTypes = " - build without -fdebug-types-section\n";
+const std::string kObject =
+    "relocatable object (ELF type ET_REL): not linked, its addresses are not final - give the linked ELF "
+    "file\n";
+const std::string kDecompress =
+    ") - build without -gz, or decompress it with objcopy --decompress-debug-sections\n";
+
+const std::vector<UnreadCase> unreadCases = {
+    {"generated/compressed-zlib.elf", "compressed DWARF debug information (.debug_info" + kDecompress},
+    {"generated/compressed-zlib-gnu.elf", "compressed DWARF debug information (.zdebug_info" + kDecompress},
+    {"unread/types-gcc-dwarf4.elf", "DWARF type units (.debug_types)" + kTypes, true},
+    {"unread/types-gcc-dwarf5.elf", "DWARF type units (DW_UT_type)" + kTypes, true},
+    {"unread/types-g++-dwarf4.elf", "DWARF type units (.debug_types)" + kTypes, true},
+    {"unread/types-g++-dwarf5.elf", "DWARF type units (DW_UT_type)" + kTypes, true},
+    {"unread/types-clang++-dwarf4.elf", "DWARF type units (.debug_types)" + kTypes},
+    {"unread/types-clang++-dwarf5.elf", "DWARF type units (DW_UT_type)" + kTypes},
+    {"unread/split-gcc-dwarf4.elf", "split DWARF debug information (DW_AT_GNU_dwo_name)" + kSplit, true},
+    {"unread/split-gcc-dwarf5.elf", "split DWARF debug information (DW_UT_skeleton)" + kSplit, true},
+    {"unread/split-clang-dwarf4.elf", "split DWARF debug information (DW_AT_GNU_dwo_name)" + kSplit},
+    {"unread/split-clang-dwarf5.elf", "split DWARF debug information (DW_UT_skeleton)" + kSplit},
+    {"unread/split-gcc-dwarf4.basic.dwo", "split DWARF debug information (.debug_info.dwo)" + kSplit, true},
+    {"unread/split-gcc-dwarf5.basic.dwo", "split DWARF debug information (.debug_info.dwo)" + kSplit, true},
+    {"unread/split-clang-dwarf4.basic.dwo", "split DWARF debug information (.debug_info.dwo)" + kSplit},
+    {"unread/split-clang-dwarf5.basic.dwo", "split DWARF debug information (.debug_info.dwo)" + kSplit},
+    {"unread/object-gcc-x86_64.o", kObject, true},
+    {"unread/object-gcc-i386.o", kObject, true},
+    {"unread/object-arm-gcc.o", kObject, true},
+    {"unread/object-ld-r.o", kObject, true},
+    {"basic-armv7m.elf.o", kObject},
+    {"unread/stabs-avr.elf", "STABS debug information (.stab) - build with -gdwarf-4\n", true},
+    {"unread/debuglink-x86_64.elf",
+     "debug information in a separate file (.gnu_debuglink) - give the debug file debuglink-x86_64.debug\n"},
+};
+
+TEST(LoadErrors, DebugInformationThatIsNotRead) {
+    for (const UnreadCase& c : unreadCases) {
+        const std::string elf = std::string(VK_FIXTURE_DIR) + "/" + c.file;
+        if (c.optional && !fs::exists(elf)) continue;
+        for (const std::vector<std::string>& args : {std::vector<std::string>{"-l", elf}, {elf, "-u", "x"}}) {
+            const ToolRun run = runTool(args);
+            EXPECT_EQ(run.status, 1) << c.file;
+            EXPECT_EQ(run.out, "") << c.file;
+            EXPECT_EQ(run.err, "error: " + c.error) << c.file;
+        }
     }
+    // The debug file that the stripped one names lists what the unstripped file lists.
+    const ToolRun debugFile = runTool({"-l", std::string(VK_FIXTURE_DIR) + "/unread/debuglink-x86_64.debug"});
+    const ToolRun unstripped = runTool({"-l", std::string(VK_FIXTURE_DIR) + "/basic-x86_64.elf"});
+    EXPECT_EQ(debugFile.status, 0);
+    EXPECT_EQ(debugFile.out, unstripped.out);
+    EXPECT_EQ(debugFile.err, unstripped.err);
+}
+
+// avr-gcc writes STABS for plain -g; linked with avr-libc, whose unit has
+// DWARF, only the library's variables are read, and every mode says so.
+TEST(LoadErrors, StabsBesideDwarfIsAWarningInEveryMode) {
+    const std::string elf = std::string(VK_FIXTURE_DIR) + "/unread/stabs-avr-libc.elf";
+    if (!fs::exists(elf)) GTEST_SKIP() << "no avr-gcc";
+    const std::string warning =
+        "STABS debug information (.stab) is not read: the variables of its units are not listed - build with "
+        "-gdwarf-4";
+    const ToolRun list = runTool({"-l", elf});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.err,
+              "warning: " + warning + "\n16 scalar(s) in 1 variable(s), machine 83, little endian\n");
+
+    const fs::path dir = scratchDir();
+    std::ofstream(dir / "all.json") << R"({"variables": [{"name": "*"}]})";
+    const ToolRun generated = runTool({elf, "-v", "all.json", "-o", "avr.a2l"});
+    EXPECT_EQ(generated.status, 0);
+    EXPECT_EQ(generated.err.rfind("warning: " + warning + "\n", 0), 0u) << generated.err;
+
+    const ToolRun updated = runTool({elf, "-u", "avr.a2l", "-o", "updated.a2l"});
+    EXPECT_EQ(updated.status, 0);
+    EXPECT_EQ(updated.err.rfind("warnings (1):\n  " + warning + "\n", 0), 0u) << updated.err;
+    EXPECT_NE(updated.err.find(" 0 not found, 1 warning(s)\n"), std::string::npos) << updated.err;
 }
 
 TEST(LoadErrors, NonUtf8FileNamesPassAsBytes) {

@@ -96,6 +96,22 @@ TEST_F(ReadFailure, TheElfFileAndTheVariableListFailTheRun) {
     EXPECT_EQ(files(), before);
 }
 
+TEST_F(ReadFailure, AFileLargerThanMemoryIsAReadError) {
+    // Sparse: it takes no room on disk, and goes with the test's folder.
+    const std::string input = readFile(dir_ / "in.a2l");
+    writeFile(dir_ / "huge", "");
+    fs::resize_file(dir_ / "huge", std::uintmax_t{1} << 40);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-l", "huge"},
+                                                 {"fw.elf", "-v", "huge", "-o", "out.a2l"},
+                                                 {"fw.elf", "-u", "huge", "-o", "in.a2l"}}) {
+        const ToolRun run = runTool(dir_, args);
+        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_EQ(run.err, "error: cannot read huge: Cannot allocate memory\n") << args[1];
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.a2l"));
+    EXPECT_EQ(readFile(dir_ / "in.a2l"), input);
+}
+
 // The written text is read back before it replaces the -o file, from the
 // temporary file beside it.
 TEST_F(ReadFailure, AFailedReadBackOfTheOutputIsNoSuccess) {
