@@ -24,9 +24,11 @@ struct Shadowed {
 };
 constexpr std::size_t kShadowedNamesShown = 3;
 
+// 32 bits each keep a node of the identifier table in the allocation size
+// that the identifier alone needs.
 struct IdentifierOwner {
-    std::size_t item = 0;
-    std::size_t global = 0;
+    std::uint32_t item = 0;
+    std::uint32_t global = 0;
 };
 
 struct SelectionState {
@@ -66,8 +68,9 @@ void selectScalar(SelectionState& state, const Variable& scalar, const VariableS
         return;
     }
     std::string identifier = makeA2lIdentifier(scalar.name);
-    const auto [owner, fresh] =
-        state.identifiers.try_emplace(identifier, IdentifierOwner{state.result.items.size(), state.global});
+    const auto [owner, fresh] = state.identifiers.try_emplace(
+        identifier, IdentifierOwner{static_cast<std::uint32_t>(state.result.items.size()),
+                                    static_cast<std::uint32_t>(state.global)});
     if (!fresh) {
         // Names carry no namespace, class or unit: two variables may well share one.
         if (owner->second.global != state.global) {
