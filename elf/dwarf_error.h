@@ -20,12 +20,13 @@ public:
     explicit UnreadForm(const std::string& message) : std::runtime_error(message) {}
 };
 
-// The two forms, with what showed them: a section or a unit header's code.
-inline UnreadForm typeUnits(const std::string& found) {
-    return UnreadForm("DWARF type units (" + found + ") - build without -fdebug-types-section");
+// The messages of the two forms, with what showed them: a section or a unit
+// header's code.
+inline std::string typeUnitsText(const std::string& found) {
+    return "DWARF type units (" + found + ") - build without -fdebug-types-section";
 }
-inline UnreadForm splitDwarf(const std::string& found) {
-    return UnreadForm("split DWARF debug information (" + found + ") - build without -gsplit-dwarf");
+inline std::string splitDwarfText(const std::string& found) {
+    return "split DWARF debug information (" + found + ") - build without -gsplit-dwarf";
 }
 
 [[noreturn]] void throwTruncated();

@@ -45,14 +45,14 @@ bool hasSection(const ElfFile& file, std::string_view name) {
 // sections; the message for it, empty when there is none. A .dwo file is a
 // relocatable object too, but the split form is the one to name.
 std::string unreadForm(const ElfFile& file) {
-    if (hasSection(file, ".debug_info.dwo")) return splitDwarf(".debug_info.dwo").what();
+    if (hasSection(file, ".debug_info.dwo")) return splitDwarfText(".debug_info.dwo");
     if (file.type == ET_REL)
         return "relocatable object (ELF type ET_REL): not linked, its addresses are not final - "
                "give the linked ELF file";
     if (const Section* compressed = compressedDebugSection(file))
         return "compressed DWARF debug information (" + compressed->name +
                ") - build without -gz, or decompress it with objcopy --decompress-debug-sections";
-    if (hasSection(file, ".debug_types")) return typeUnits(".debug_types").what();
+    if (hasSection(file, ".debug_types")) return typeUnitsText(".debug_types");
     return {};
 }
 

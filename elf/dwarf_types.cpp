@@ -86,40 +86,6 @@ struct BitWindow {
     std::uint64_t shift = 0;
 };
 
-// The storage unit that DW_AT_data_bit_offset (DWARF 4 on) or DW_AT_bit_offset
-// (DWARF 2 and 3, counted from the unit's most significant bit) names, counted
-// in `storage` bytes from `location` and read as `typeSize` bytes. The shift
-// can lie outside the unit.
-BitWindow namedUnit(std::uint64_t location, std::uint64_t bits, std::uint64_t storage, std::uint64_t typeSize,
-                    const Attr& dataBitOffset, const Attr& bitOffset, bool littleEndian) {
-    BitWindow unit{location, typeSize, 0};
-    if (dataBitOffset) {
-        std::uint64_t within = 0;
-        unit.offset = storageUnit(dataBitOffset.number(), bits, storage, within);
-        unit.shift = littleEndian ? within : 8 * storage - bits - within;
-    } else if (bitOffset) {
-        const std::uint64_t o = bitOffset.number();
-        unit.shift = 8 * storage - bits - o;
-        // Compilers emit offsets outside the unit (negative ones too) for
-        // fields that straddle it; such a field is placed from its absolute
-        // position instead, when the numbers are of a sane size.
-        const std::int64_t signedO = static_cast<std::int64_t>(o);
-        if (!fitsInUnit(o, bits, storage) && storage >= 1 && storage <= 8 && location < (1ull << 56) &&
-            signedO > -(1ll << 32) && signedO < (1ll << 32)) {
-            const std::int64_t unitBits = static_cast<std::int64_t>(8 * storage);
-            const std::int64_t base = static_cast<std::int64_t>(8 * location);
-            const std::int64_t first =
-                littleEndian ? base + unitBits - static_cast<std::int64_t>(bits) - signedO : base + signedO;
-            if (first >= 0) {
-                std::uint64_t within = 0;
-                unit.offset = storageUnit(static_cast<std::uint64_t>(first), bits, storage, within);
-                unit.shift = littleEndian ? within : 8 * storage - bits - within;
-            }
-        }
-    }
-    return unit;
-}
-
 // The field's first bit counted from the start of the containing type in the
 // file's bit order (from each byte's least significant bit in a little-endian
 // file, from its most significant in a big-endian one), as
@@ -132,6 +98,38 @@ std::uint64_t firstBit(std::uint64_t location, std::uint64_t bits, std::uint64_t
     // significant end, as the shift of 0 that it has always had says.
     const std::uint64_t fromTop = bitOffset ? bitOffset.number() : 8 * storage - bits;
     return 8 * location + (littleEndian ? 8 * storage - bits - fromTop : fromTop);
+}
+
+// The storage unit that DW_AT_data_bit_offset (DWARF 4 on) or DW_AT_bit_offset
+// (DWARF 2 and 3, counted from the unit's most significant bit) names, counted
+// in `storage` bytes from `location` and read as `typeSize` bytes. The shift
+// can lie outside the unit.
+BitWindow namedUnit(std::uint64_t location, std::uint64_t bits, std::uint64_t storage, std::uint64_t typeSize,
+                    const Attr& dataBitOffset, const Attr& bitOffset, bool littleEndian) {
+    BitWindow unit{location, typeSize, 0};
+    // The unit that storageUnit finds for the field's first bit.
+    const auto holding = [&](std::uint64_t first) {
+        std::uint64_t within = 0;
+        unit.offset = storageUnit(first, bits, storage, within);
+        unit.shift = littleEndian ? within : 8 * storage - bits - within;
+    };
+    if (dataBitOffset) {
+        holding(dataBitOffset.number());
+    } else if (bitOffset) {
+        const std::uint64_t o = bitOffset.number();
+        unit.shift = 8 * storage - bits - o;
+        // Compilers emit offsets outside the unit (negative ones too) for
+        // fields that straddle it; such a field is placed from its absolute
+        // position instead, when the numbers are of a sane size.
+        const std::int64_t signedO = static_cast<std::int64_t>(o);
+        if (!fitsInUnit(o, bits, storage) && storage >= 1 && storage <= 8 && location < (1ull << 56) &&
+            signedO > -(1ll << 32) && signedO < (1ll << 32)) {
+            const auto first = static_cast<std::int64_t>(
+                firstBit(location, bits, storage, dataBitOffset, bitOffset, littleEndian));
+            if (first >= 0) holding(static_cast<std::uint64_t>(first));
+        }
+    }
+    return unit;
 }
 
 // Positions past this many bits, negative ones among them, lie outside any

@@ -50,13 +50,13 @@ constexpr std::uint64_t kDwoName = 0x76, kGnuDwoName = 0x2130;
 void refuseUnitType(std::uint8_t unitType) {
     switch (unitType) {
         case 2:
-            throw typeUnits("DW_UT_type");
+            throw UnreadForm(typeUnitsText("DW_UT_type"));
         case 6:
-            throw typeUnits("DW_UT_split_type");
+            throw UnreadForm(typeUnitsText("DW_UT_split_type"));
         case 4:
-            throw splitDwarf("DW_UT_skeleton");
+            throw UnreadForm(splitDwarfText("DW_UT_skeleton"));
         case 5:
-            throw splitDwarf("DW_UT_split_compile");
+            throw UnreadForm(splitDwarfText("DW_UT_split_compile"));
         default:
             return;
     }
@@ -65,8 +65,8 @@ void refuseUnitType(std::uint8_t unitType) {
 // A DWARF 4 skeleton is a plain compile unit that names its .dwo file.
 void refuseSkeleton(std::span<const AttrSpec> specs) {
     for (const AttrSpec& spec : specs) {
-        if (spec.attr == kDwoName) throw splitDwarf("DW_AT_dwo_name");
-        if (spec.attr == kGnuDwoName) throw splitDwarf("DW_AT_GNU_dwo_name");
+        if (spec.attr == kDwoName) throw UnreadForm(splitDwarfText("DW_AT_dwo_name"));
+        if (spec.attr == kGnuDwoName) throw UnreadForm(splitDwarfText("DW_AT_GNU_dwo_name"));
     }
 }
 

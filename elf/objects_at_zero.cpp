@@ -17,19 +17,14 @@ std::uint64_t hashOf(std::string_view text) {
 }
 
 struct Hashed {
-    std::string_view text;
-    std::uint64_t hash;
-    std::uint64_t address;
+    NamedPlace place;
+    std::uint64_t hash;  // hashOf(place.name)
 };
 struct ByHash {
-    std::size_t operator()(const Hashed& h) const noexcept {
-        return static_cast<std::size_t>(h.hash ^ (h.address * 0x9e3779b97f4a7c15ull));
-    }
+    std::size_t operator()(const Hashed& h) const noexcept { return placeHash(h.hash, h.place.address); }
 };
 struct ByText {
-    bool operator()(const Hashed& a, const Hashed& b) const noexcept {
-        return a.address == b.address && a.text == b.text;
-    }
+    bool operator()(const Hashed& a, const Hashed& b) const noexcept { return a.place == b.place; }
 };
 
 bool isDigit(char c) {
@@ -66,7 +61,7 @@ void ObjectsAtZero::searchMangled(const std::vector<Object>& symbols, const std:
     std::unordered_set<std::uint64_t> lengths;
     for (const NamedPlace& p : places) {
         if (p.name.empty() || found_.count(p) != 0) continue;
-        wanted.insert(Hashed{p.name, hashOf(p.name), p.address});
+        wanted.insert(Hashed{p, hashOf(p.name)});
         lengths.insert(p.name.size());
     }
     if (wanted.empty()) return;
@@ -89,9 +84,9 @@ void ObjectsAtZero::searchMangled(const std::vector<Object>& symbols, const std:
                 if (length > m - start) break;
                 if (lengths.count(length) == 0) continue;
                 const std::uint64_t hash = prefix[start + length] - prefix[start] * power[length];
-                const auto it = wanted.find(Hashed{s.substr(start, length), hash, symbol.address});
+                const auto it = wanted.find(Hashed{{s.substr(start, length), symbol.address}, hash});
                 if (it == wanted.end()) continue;
-                found_.insert(NamedPlace{it->text, it->address});
+                found_.insert(it->place);
                 wanted.erase(it);
                 if (wanted.empty()) return;
             }

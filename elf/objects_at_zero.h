@@ -24,10 +24,14 @@ struct NamedPlace {
     bool operator==(const NamedPlace& other) const { return address == other.address && name == other.name; }
 };
 
+// A hash of the name, however made, combined with the address.
+inline std::size_t placeHash(std::uint64_t nameHash, std::uint64_t address) {
+    return static_cast<std::size_t>(nameHash ^ (address * 0x9e3779b97f4a7c15ull));
+}
+
 struct NamedPlaceHash {
     std::size_t operator()(const NamedPlace& p) const noexcept {
-        return std::hash<std::string_view>{}(p.name) ^
-               static_cast<std::size_t>(p.address * 0x9e3779b97f4a7c15ull);
+        return placeHash(std::hash<std::string_view>{}(p.name), p.address);
     }
 };
 

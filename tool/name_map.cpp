@@ -50,19 +50,25 @@ NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Sym
     elsewhere_.erase(std::unique(elsewhere_.begin(), elsewhere_.end()), elsewhere_.end());
 }
 
-const AddressEntry* NameMap::find(std::string_view name) const {
+std::optional<std::size_t> NameMap::keyOf(std::string_view name) const {
     auto it = std::lower_bound(keys_.begin(), keys_.end(), name);
-    if (it == keys_.end() || *it != name) return nullptr;
+    if (it == keys_.end() || *it != name) return std::nullopt;
     const auto k = static_cast<std::size_t>(it - keys_.begin());
-    return found_[k] ? &entries_[k] : nullptr;
+    if (!found_[k]) return std::nullopt;
+    return k;
+}
+
+const AddressEntry* NameMap::find(std::string_view name) const {
+    const std::optional<std::size_t> k = keyOf(name);
+    return k ? &entries_[*k] : nullptr;
 }
 
 std::vector<std::uint64_t> NameMap::ambiguousAddresses(std::string_view name) const {
     if (elsewhere_.empty()) return {};
-    const AddressEntry* entry = find(name);
-    if (entry == nullptr) return {};
-    const auto k =
-        static_cast<std::size_t>(std::lower_bound(keys_.begin(), keys_.end(), name) - keys_.begin());
+    const std::optional<std::size_t> key = keyOf(name);
+    if (!key) return {};
+    const std::size_t k = *key;
+    const AddressEntry* entry = &entries_[k];
     auto it = std::lower_bound(elsewhere_.begin(), elsewhere_.end(), std::make_pair(k, std::uint64_t{0}));
     if (it == elsewhere_.end() || it->first != k) return {};
     std::vector<std::uint64_t> addresses{entry->address};

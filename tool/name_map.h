@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,9 @@ public:
     std::vector<std::uint64_t> ambiguousAddresses(std::string_view name) const;
 
 private:
+    // The position of a name that leads somewhere.
+    std::optional<std::size_t> keyOf(std::string_view name) const;
+
     std::vector<std::string_view> keys_;    // sorted, unique
     std::deque<vk::elf::Variable> leaves_;  // complete before any entry points into it
     std::vector<AddressEntry> entries_;     // per key
