@@ -349,6 +349,21 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
 
 }  // namespace
 
+std::string leftOutWarning(std::string_view name, std::string_view why) {
+    std::string warning(name);
+    warning += kLeftOutMark;
+    warning += why;
+    return warning;
+}
+
+std::optional<LeftOutValue> leftOutValue(std::string_view warning) {
+    if (warning.ends_with(kBitFieldLeftOut))
+        return LeftOutValue{warning.substr(0, warning.size() - kBitFieldLeftOut.size()), true};
+    const std::size_t mark = warning.find(kLeftOutMark);
+    if (mark == std::string_view::npos) return std::nullopt;
+    return LeftOutValue{warning.substr(0, mark), false};
+}
+
 std::uint64_t bitFieldMask(const Member& member) {
     const std::uint64_t width =
         member.bitSize < 64 ? (std::uint64_t{1} << member.bitSize) - 1 : ~std::uint64_t{0};

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,21 @@ std::string budgetReachedMessage(const ExpansionBudget& budget);
 // it out, with "NAME: bit field left out: no 8 bytes hold all its bits" when
 // warnings are collected.
 inline constexpr std::string_view kBitFieldLeftOut = ": bit field left out: no 8 bytes hold all its bits";
+
+// Any other value that the expansion cannot describe is left out with the
+// warning NAME + kLeftOutMark + why, NAME being its full name.
+inline constexpr std::string_view kLeftOutMark = ": left out: ";
+std::string leftOutWarning(std::string_view name, std::string_view why);
+
+// The value that a warning of the two forms above leaves out, so that the
+// entries naming it can be answered with the warning; `whole` is true for
+// a value with nothing under it (a bit field), false for one whose members
+// or elements are left out with it. Empty for every other warning.
+struct LeftOutValue {
+    std::string_view name;
+    bool whole = false;
+};
+std::optional<LeftOutValue> leftOutValue(std::string_view warning);
 std::uint64_t bitFieldMask(const Member& member);
 std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Member& member);
 

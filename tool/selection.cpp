@@ -125,15 +125,21 @@ bool selectGlobal(SelectionState& state, const std::vector<Variable>& scalars) {
     return matched;
 }
 
-// A bit field that no scalar can describe answers the entries that name it:
-// they get its warning rather than "matches no variable". Returns whether
-// the warning is of such a field and an entry named it.
-bool claimLeftOutField(SelectionState& state, std::string_view warning) {
-    if (!warning.ends_with(vk::elf::kBitFieldLeftOut)) return false;
-    const std::string_view field = warning.substr(0, warning.size() - vk::elf::kBitFieldLeftOut.size());
+// A value that no scalar can describe answers the entries that name it, or
+// something under it: they get its warning rather than "matches no
+// variable". Returns whether the warning is of such a value and an entry
+// named it.
+bool claimLeftOutValue(SelectionState& state, std::string_view warning) {
+    const std::optional<vk::elf::LeftOutValue> value = vk::elf::leftOutValue(warning);
+    if (!value) return false;
+    const std::string name(value->name);
     bool claimed = false;
     for (std::size_t i = 0; i < state.specs.size(); ++i) {
-        if (!entryMatches(state.specs[i].pattern, field)) continue;
+        const std::string& pattern = state.specs[i].pattern;
+        const bool names = entryMatches(pattern, name) ||
+                           (!value->whole && (entryMaySelectWithin(pattern, name + ".") ||
+                                              entryMaySelectWithin(pattern, name + "[")));
+        if (!names) continue;
         state.used[i] = true;
         claimed = true;
     }
@@ -204,7 +210,7 @@ Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<Variabl
         if (run->lastStopped) stopped.push_back(global.name);
         const bool matched = selectGlobal(state, scalars);
         for (std::string& warning : flattenWarnings) {
-            if (claimLeftOutField(state, warning) || matched)
+            if (claimLeftOutValue(state, warning) || matched)
                 state.result.warnings.push_back(std::move(warning));
         }
         ++state.global;
