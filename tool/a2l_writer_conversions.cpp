@@ -10,6 +10,10 @@ namespace {
 
 constexpr std::uint8_t kEncodingBoolean = 0x02;
 
+bool isBoolean(const vk::elf::TypeInfo& type) {
+    return type.kind == vk::elf::TypeKind::Base && type.encoding == kEncodingBoolean;
+}
+
 std::vector<VerbalEntry> tableFromJson(const Json& verbal) {
     std::vector<VerbalEntry> table;
     // items() gives object members in key order, array elements with their
@@ -36,7 +40,8 @@ void writeVerbal(std::string& out, const A2lItem& item, const std::string& unit,
     out += "    /end COMPU_VTAB\n";
 }
 
-void writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug) {
+void writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug,
+                     ListWarnings& warnings) {
     const auto unit = item.entry->value("unit", std::string());
     const std::vector<VerbalEntry> table = verbalTable(item, debug);
     const double factor = item.entry->value("factor", 1.0);
@@ -53,6 +58,11 @@ void writeConversion(std::string& out, const A2lItem& item, const vk::elf::Debug
                vk::tool::quoted(unit) + "\n";
         out += "    /end COMPU_METHOD\n";
     } else {
+        if (factor == 0.0) {
+            warnings.add(*item.entry, ListWarnings::kZeroFactor,
+                         "factor 0 maps every raw value to one physical value, a conversion that cannot be "
+                         "inverted");
+        }
         out += "    /begin COMPU_METHOD " + name + " \"\" LINEAR " + vk::tool::quoted(format) + " " +
                vk::tool::quoted(unit) + "\n";
         out += "      COEFFS_LINEAR " + formatNumber(factor) + " " + formatNumber(offset) + "\n";
@@ -72,18 +82,28 @@ std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugIn
     if (type->kind == vk::elf::TypeKind::Enum) {
         for (const vk::elf::Enumerator& e : type->enumerators)
             table.push_back({e.value, std::string(e.name)});
-    } else if (type->kind == vk::elf::TypeKind::Base && type->encoding == kEncodingBoolean) {
+    } else if (isBoolean(*type)) {
         table.push_back({0, "false"});
         table.push_back({1, "true"});
     }
     return table;
 }
 
+bool hasVerbalTable(const A2lItem& item, const vk::elf::DebugInfo& debug) {
+    // A "verbal" that is neither an object, an array nor null has failed in
+    // verbalTable before this is asked.
+    const auto verbal = item.entry->find("verbal");
+    if (verbal != item.entry->end()) return !verbal->empty();
+    const vk::elf::TypeInfo* type = itemType(item, debug);
+    if (type == nullptr) return false;
+    return type->kind == vk::elf::TypeKind::Enum ? !type->enumerators.empty() : isBoolean(*type);
+}
+
 std::set<std::string> writeConversions(std::string& out, const std::vector<A2lItem>& items,
-                                       const vk::elf::DebugInfo& debug) {
+                                       const vk::elf::DebugInfo& debug, ListWarnings& warnings) {
     std::set<std::string> layoutTypes;
     for (const A2lItem& item : items) {
-        writeConversion(out, item, debug);
+        writeConversion(out, item, debug, warnings);
         if (item.entry->value("parameter", false)) layoutTypes.insert(item.dataType);
     }
     return layoutTypes;

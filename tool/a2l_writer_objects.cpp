@@ -1,6 +1,7 @@
 // MEASUREMENTs and CHARACTERISTICs: one per item, with limits from the data
-// type scaled by factor and offset, narrowed for bit fields and
-// enumerations, and overridden by an entry's "min" and "max".
+// type scaled by factor and offset (unless the conversion is verbal),
+// narrowed for bit fields and enumerations, and overridden by an entry's
+// "min" and "max".
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -17,6 +18,24 @@ namespace {
 struct Limits {
     double lower = 0;
     double upper = 0;
+};
+
+// The limits as written, with what they were computed from.
+struct ObjectLimits {
+    Limits limits;
+    Limits range;             // what the data type or bit field holds, in the limits' units
+    bool lowerGiven = false;  // by "min"
+    bool upperGiven = false;  // by "max"
+
+    // A computed limit stays inside the range also when rounded for the text.
+    std::string lowerText() const {
+        return lowerGiven ? formatNumber(limits.lower)
+                          : formatNumberWithin(limits.lower, range.lower, range.upper);
+    }
+    std::string upperText() const {
+        return upperGiven ? formatNumber(limits.upper)
+                          : formatNumberWithin(limits.upper, range.lower, range.upper);
+    }
 };
 
 void order(Limits& limits) {
@@ -38,9 +57,8 @@ Limits signedFieldLimits(std::uint64_t width, double factor, double offset) {
     return {-half * factor + offset, (half - 1) * factor + offset};
 }
 
-Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
-    const double factor = item.entry->value("factor", 1.0);
-    const double offset = item.entry->value("offset", 0.0);
+// The values of the data type, or of the bit field, through the conversion.
+Limits scaledRange(const A2lItem& item, double factor, double offset) {
     Limits limits{item.lower * factor + offset, item.upper * factor + offset};
     order(limits);
     if (item.isBitField) {
@@ -50,17 +68,35 @@ Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
                           : Limits{offset, static_cast<double>(width) * factor + offset};
         order(limits);
     }
+    return limits;
+}
+
+ObjectLimits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type, bool verbal) {
+    double factor = item.entry->value("factor", 1.0);
+    double offset = item.entry->value("offset", 0.0);
+    if (verbal) {
+        // A verbal conversion maps raw values to texts; it uses neither.
+        factor = 1.0;
+        offset = 0.0;
+    }
+    ObjectLimits result;
+    result.range = scaledRange(item, factor, offset);
+    result.limits = result.range;
     if (type != nullptr && type->kind == vk::elf::TypeKind::Enum && !type->enumerators.empty()) {
         const auto [low, high] = std::minmax_element(
             type->enumerators.begin(), type->enumerators.end(),
             [](const vk::elf::Enumerator& a, const vk::elf::Enumerator& b) { return a.value < b.value; });
-        limits = {static_cast<double>(low->value), static_cast<double>(high->value)};
+        result.limits = {static_cast<double>(low->value), static_cast<double>(high->value)};
+        result.range = scaledRange(item, 1.0, 0.0);  // enumerator values are raw values
     }
+    Limits& limits = result.limits;
+    result.lowerGiven = item.entry->contains("min");
+    result.upperGiven = item.entry->contains("max");
     limits.lower = item.entry->value("min", limits.lower);
     limits.upper = item.entry->value("max", limits.upper);
     requireFinite(item, "lower", limits.lower);
     requireFinite(item, "upper", limits.upper);
-    return limits;
+    return result;
 }
 
 std::string bitMaskLine(const A2lItem& item) {
@@ -68,12 +104,17 @@ std::string bitMaskLine(const A2lItem& item) {
 }
 
 void writeMeasurement(std::string& out, const A2lItem& item, const std::string& description,
-                      const Limits& limits, const VariableList& list) {
+                      const ObjectLimits& limits, const VariableList& list, ListWarnings& warnings) {
     const std::uint16_t event =
         eventIndexFromJson(memberOrNull(*item.entry, "event"), list.events, list.defaultEvent);
+    if (!list.events.empty() && event >= list.events.size()) {
+        warnings.add(*item.entry, ListWarnings::kUndeclaredEvent,
+                     "event " + std::to_string(event) + " is not among the " +
+                         std::to_string(list.events.size()) + " events declared");
+    }
     out += "    /begin MEASUREMENT " + item.identifier + " " + vk::tool::quoted(description) + "\n";
-    out += "      " + item.dataType + " CM_" + item.identifier + " 0 0 " + formatNumber(limits.lower) + " " +
-           formatNumber(limits.upper) + "\n";
+    out += "      " + item.dataType + " CM_" + item.identifier + " 0 0 " + limits.lowerText() + " " +
+           limits.upperText() + "\n";
     out += "      ECU_ADDRESS " + hexAddress(item.address) + "\n";
     out += bitMaskLine(item);
     if (item.entry->value("writable", false)) out += "      READ_WRITE\n";
@@ -86,10 +127,10 @@ void writeMeasurement(std::string& out, const A2lItem& item, const std::string& 
 }
 
 void writeCharacteristic(std::string& out, const A2lItem& item, const std::string& description,
-                         const Limits& limits) {
+                         const ObjectLimits& limits) {
     out += "    /begin CHARACTERISTIC " + item.identifier + " " + vk::tool::quoted(description) + "\n";
     out += "      VALUE " + hexAddress(item.address) + " RL_" + item.dataType + " 0 CM_" + item.identifier +
-           " " + formatNumber(limits.lower) + " " + formatNumber(limits.upper) + "\n";
+           " " + limits.lowerText() + " " + limits.upperText() + "\n";
     out += bitMaskLine(item);
     out += "    /end CHARACTERISTIC\n";
 }
@@ -97,9 +138,14 @@ void writeCharacteristic(std::string& out, const A2lItem& item, const std::strin
 }  // namespace
 
 void writeObjects(std::string& out, const std::vector<A2lItem>& items, const VariableList& list,
-                  const vk::elf::DebugInfo& debug, GeneratedA2l& result) {
+                  const vk::elf::DebugInfo& debug, GeneratedA2l& result, ListWarnings& warnings) {
     for (const A2lItem& item : items) {
-        const Limits limits = itemLimits(item, itemType(item, debug));
+        const ObjectLimits limits = itemLimits(item, itemType(item, debug), hasVerbalTable(item, debug));
+        if (limits.limits.lower > limits.limits.upper) {
+            warnings.add(*item.entry, ListWarnings::kCrossedLimits,
+                         "lower limit " + limits.lowerText() + " above upper limit " + limits.upperText() +
+                             ", first for " + item.name);
+        }
         const auto description = item.entry->find("description");
         const std::string text = description != item.entry->end() ? description->get<std::string>()
                                                                   : vk::elf::typeName(debug, item.type);
@@ -107,7 +153,7 @@ void writeObjects(std::string& out, const std::vector<A2lItem>& items, const Var
             writeCharacteristic(out, item, text, limits);
             ++result.parameterCount;
         } else {
-            writeMeasurement(out, item, text, limits, list);
+            writeMeasurement(out, item, text, limits, list, warnings);
             ++result.measurementCount;
         }
     }
