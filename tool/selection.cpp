@@ -25,13 +25,6 @@ struct Shadowed {
 };
 constexpr std::size_t kShadowedNamesShown = 3;
 
-// An array that the limit cut short, in a global of which an entry that has
-// matched nothing so far may name an element.
-struct CutArray {
-    std::size_t global = 0;
-    std::string name;
-};
-
 struct SelectionState {
     const vk::elf::DebugInfo& debug;
     const std::vector<VariableSpec>& specs;
@@ -41,9 +34,9 @@ struct SelectionState {
     // Per identifier the item that holds it; 32 bits keep a node of the table
     // in the allocation size that the identifier alone needs.
     std::unordered_map<std::string, std::uint32_t> identifiers;
-    std::size_t global = 0;  // the position of the global being selected from
-    std::vector<CutArray> cutArrays;
-    vk::elf::ExpansionBudget recheck;  // for looking past the array limit
+    std::size_t global = 0;               // the position of the global being selected from
+    std::vector<std::size_t> cutGlobals;  // those in which the limit cut an array short
+    vk::elf::ExpansionBudget recheck;     // for looking past the array limit
     Selection result;
 };
 
@@ -162,56 +155,64 @@ bool claimLeftOutValue(SelectionState& state, std::string_view warning) {
     return claimed;
 }
 
-// Keeps an array that the limit cut short while an entry that has matched
-// nothing yet may name one of its elements.
-void noteCutArray(SelectionState& state, std::string_view warning) {
-    const std::optional<std::string_view> array = vk::elf::truncatedArray(warning);
-    if (!array) return;
-    const std::string elements = std::string(*array) + "[";
-    for (std::size_t i = 0; i < state.specs.size(); ++i) {
-        if (state.used[i] || !entryMaySelectWithin(state.specs[i].pattern, elements)) continue;
-        state.cutArrays.push_back({state.global, std::string(*array)});
-        return;
+// A global's flattening warnings are kept where a scalar of it matched, or
+// where they answer an entry; an array cut short is noted for the entries
+// that will have matched nothing.
+void takeFlattenWarnings(SelectionState& state, std::vector<std::string>& warnings, bool matched) {
+    for (std::string& warning : warnings) {
+        if (vk::elf::truncatedArray(warning) &&
+            (state.cutGlobals.empty() || state.cutGlobals.back() != state.global))
+            state.cutGlobals.push_back(state.global);
+        if (claimLeftOutValue(state, warning) || matched) state.result.warnings.push_back(std::move(warning));
     }
+}
+
+// The pattern's view of the names: what it may select under a prefix.
+vk::elf::WantedPrefix wantedBy(const std::string& pattern) {
+    return [&pattern](std::string_view prefix) { return entryMaySelectWithin(pattern, prefix); };
 }
 
 // The first scalar of the global that the pattern selects once no array
 // limit applies; only what the pattern may select is expanded.
-std::optional<std::string> firstUnlimitedMatch(SelectionState& state, std::size_t global,
+std::optional<std::string> firstUnlimitedMatch(SelectionState& state, const vk::elf::GlobalVariable& global,
                                                const std::string& pattern) {
-    const vk::elf::WantedPrefix wanted = [&pattern](std::string_view prefix) {
-        return entryMaySelectWithin(pattern, prefix);
-    };
+    const vk::elf::WantedPrefix wanted = wantedBy(pattern);
     std::optional<std::string> found;
     const std::function<void(const Variable&)> visit = [&](const Variable& leaf) {
         if (!found && entryMatches(pattern, leaf.name)) found = leaf.name;
     };
-    vk::elf::forEachLeaf(state.debug, state.debug.globals[global], ~std::uint64_t{0}, visit, &state.recheck,
-                         nullptr, &wanted);
+    vk::elf::forEachLeaf(state.debug, global, ~std::uint64_t{0}, visit, &state.recheck, nullptr, &wanted);
     return found;
+}
+
+// Of the arrays that the limit cuts short on the way to the scalar, the
+// innermost: the others took the indices on its way.
+std::string cuttingArray(SelectionState& state, const vk::elf::GlobalVariable& global,
+                         const std::string& pattern, const std::string& scalar) {
+    const vk::elf::WantedPrefix wanted = wantedBy(pattern);
+    std::vector<std::string> warnings;
+    vk::elf::flattenVariable(state.debug, global, state.arrayLimit, &warnings, &state.recheck, &wanted);
+    std::string_view innermost = global.name;
+    for (const std::string& warning : warnings) {
+        const std::optional<std::string_view> array = vk::elf::truncatedArray(warning);
+        if (array && array->size() > innermost.size() && scalar.starts_with(*array) &&
+            scalar[array->size()] == '[')
+            innermost = *array;
+    }
+    return std::string(innermost);
 }
 
 // For an entry that selected nothing: the warning that what it names lies
 // past the limit of an array, when expanding without the limit finds it.
 std::optional<std::string> beyondArrayLimit(SelectionState& state, const std::string& pattern) {
-    std::size_t checked = state.debug.globals.size();
-    for (const CutArray& cut : state.cutArrays) {
-        if (cut.global == checked || state.recheck.reached || !entryMaySelectWithin(pattern, cut.name + "["))
-            continue;
-        checked = cut.global;
-        const std::optional<std::string> leaf = firstUnlimitedMatch(state, cut.global, pattern);
-        if (!leaf) continue;
-        // Of the cut arrays around the scalar, the innermost cut it off: the
-        // others took the indices on its way.
-        const CutArray* array = nullptr;
-        for (const CutArray& other : state.cutArrays) {
-            if (other.global == cut.global && leaf->starts_with(other.name + "[") &&
-                (array == nullptr || other.name.size() > array->name.size()))
-                array = &other;
-        }
-        return "'" + pattern + "': " + *leaf + " lies beyond the array limit of " + array->name +
-               ", whose first " + std::to_string(state.arrayLimit) +
-               " elements are taken (\"maxArrayElements\")";
+    for (const std::size_t index : state.cutGlobals) {
+        const vk::elf::GlobalVariable& global = state.debug.globals[index];
+        if (state.recheck.reached || !entryMaySelectWithin(pattern, global.name)) continue;
+        const std::optional<std::string> scalar = firstUnlimitedMatch(state, global, pattern);
+        if (!scalar) continue;
+        return "'" + pattern + "': " + *scalar + " lies beyond the array limit of " +
+               cuttingArray(state, global, pattern, *scalar) + ", whose first " +
+               std::to_string(state.arrayLimit) + " elements are taken (\"maxArrayElements\")";
     }
     return std::nullopt;
 }
@@ -289,12 +290,7 @@ Selection selectItems(const vk::elf::DebugInfo& debug, const std::vector<Variabl
         const std::vector<Variable> scalars =
             vk::elf::flattenVariable(debug, global, arrayLimit, &flattenWarnings, run, wanted);
         if (run->lastStopped) stopped.push_back(global.name);
-        const bool matched = selectGlobal(state, scalars);
-        for (std::string& warning : flattenWarnings) {
-            noteCutArray(state, warning);
-            if (claimLeftOutValue(state, warning) || matched)
-                state.result.warnings.push_back(std::move(warning));
-        }
+        takeFlattenWarnings(state, flattenWarnings, selectGlobal(state, scalars));
         ++state.global;
     }
     if (run->reached) state.result.warnings.push_back(vk::elf::budgetReachedMessage(*run));
