@@ -11,7 +11,10 @@ namespace {
 constexpr std::int32_t maxDepth = 16;
 constexpr int kMaxTypedefNames = 32;  // as typedefNames walks
 
-// Why a value is left out, after kLeftOutMark.
+// Why a value is left out, after kLeftOutMark. An expansion names the first
+// kLeftOutNamed such values one by one; debug information made to hold
+// millions gets one line for the rest.
+constexpr std::uint64_t kLeftOutNamed = 8;
 constexpr std::string_view kBeyondDepth =
     "its expansion stopped at the depth bound, 16 levels below its variable";
 constexpr std::string_view kAliasChain =
@@ -37,10 +40,16 @@ struct Walk {
     std::uint64_t values = kFlattenValueBudget;
     std::uint64_t bytes = kFlattenByteBudget;
     bool exhausted = false;
+    std::uint64_t leftOut = 0;      // values named as left out by the bounds below
+    bool moreLeftOut = false;       // and more than were named
     std::uint64_t startValues = 0;  // of values and bytes, when a run's budget is charged
     std::uint64_t startBytes = 0;
 
     // The walk's own bounds, or what is left of the run's where that is less.
+    // Whether a value left out would still be named: the test of whether it
+    // holds anything is spared once it would not.
+    bool naming() const { return warnings != nullptr && !moreLeftOut; }
+
     void start() {
         if (run == nullptr) return;
         values = std::min(values, run->values);
@@ -142,7 +151,13 @@ void warn(Walk& walk, std::string warning) {
 
 // The value at hand, with all under it, cannot be described.
 void leaveOut(Walk& walk, std::string_view why) {
-    if (walk.warnings != nullptr) warn(walk, leftOutWarning(walk.name, why));
+    if (!walk.naming()) return;
+    if (walk.leftOut == kLeftOutNamed) {
+        walk.moreLeftOut = true;
+        return;
+    }
+    ++walk.leftOut;
+    warn(walk, leftOutWarning(walk.name, why));
 }
 
 // True when the caller's wanted test rejects the name at hand, which then
@@ -296,7 +311,8 @@ void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::in
     if (depth >= maxDepth) {
         // The elements would lie past the bound: one warning for all of them,
         // each counted as visited, as a step at that depth would count it.
-        if (count != 0 && holdsValues(walk.debug, array.target)) leaveOut(walk, kBeyondDepth);
+        if (count != 0 && walk.naming() && holdsValues(walk.debug, array.target))
+            leaveOut(walk, kBeyondDepth);
         const std::uint64_t taken = std::min(walk.arrayLimit, count);
         walk.exhausted = walk.exhausted || taken > walk.values;
         walk.values -= std::min(taken, walk.values);
@@ -387,13 +403,13 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
     --walk.values;
     const DebugInfo& debug = walk.debug;
     if (entryAt(debug, type) == nullptr) return;
+    if (depth > maxDepth) {
+        if (walk.naming() && holdsValues(debug, type)) leaveOut(walk, kBeyondDepth);
+        return;
+    }
     const std::int32_t resolved = resolveAlias(debug.types, type);
     const TypeInfo* entry = entryAt(debug, resolved);
     if (entry == nullptr) return;
-    if (depth > maxDepth) {
-        if (holdsValues(debug, *entry)) leaveOut(walk, kBeyondDepth);
-        return;
-    }
     switch (entry->kind) {
         case TypeKind::Base:
         case TypeKind::Enum:
@@ -487,6 +503,11 @@ void walkFrom(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t
     step(walk, address, type, depth);
     const bool stoppedByRun = walk.finish();
     if (walk.run != nullptr) walk.run->lastStopped = walk.exhausted;
+    if (walk.moreLeftOut) {
+        walk.warnings->push_back(leftOutWarning(
+            walk.name,
+            "more values under it, past the bounds of its expansion (depth, element count, typedef links)"));
+    }
     if (!stoppedByRun && walk.exhausted && walk.warnings != nullptr) {
         walk.warnings->push_back(walk.name + ": expansion stopped after " +
                                  std::to_string(kFlattenValueBudget - walk.values) + " values");

@@ -1,6 +1,7 @@
 #include "tool/a2l_format.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <system_error>
 
@@ -82,7 +83,10 @@ double valueOf(const std::string& text) {
 
 std::string formatNumberWithin(double value, double low, double high) {
     std::string text = formatNumber(value);
-    if (!(value >= low && value <= high)) return text;
+    // Ten digits hold every integer below 10^10 exactly.
+    constexpr double kExactIntegers = 1e10;
+    if (!(value >= low && value <= high) || (std::abs(value) < kExactIntegers && value == std::trunc(value)))
+        return text;
     const double written = valueOf(text);
     if (written > high) return formatNumber(nextTenDigitValue(value, false));
     if (written < low) return formatNumber(nextTenDigitValue(value, true));

@@ -47,8 +47,9 @@ GeneratedA2l writeA2l(const VariableList& list, const std::vector<A2lItem>& item
     const std::string module = makeA2lIdentifier(list.moduleName);
     writeHead(out, module, list.root.value("description", std::string()), littleEndian);
     writeIfDataXcp(out, list.xcp, list.events, littleEndian, warnings);
-    writeRecordLayouts(out, writeConversions(out, items, debug, warnings));
-    writeObjects(out, items, list, debug, result, warnings);
+    const Conversions conversions = writeConversions(out, items, debug, warnings);
+    writeRecordLayouts(out, conversions.layoutTypes);
+    writeObjects(out, items, conversions.verbal, list, debug, result, warnings);
     out += "  /end MODULE\n";
     out += "/end PROJECT\n";
     return result;

@@ -56,21 +56,26 @@ struct EventCycle {
 };
 EventCycle eventCycle(const DaqEvent& event);
 
-// Conversion methods and verbal tables for every item, in item order;
-// returns the data types that parameters use, for the record layouts.
-std::set<std::string> writeConversions(std::string& out, const std::vector<A2lItem>& items,
-                                       const vk::elf::DebugInfo& debug, ListWarnings& warnings);
+// Conversion methods and verbal tables for every item, in item order.
+// Returns the data types that parameters use, for the record layouts, and
+// per item whether its conversion is verbal, which its limits follow.
+struct Conversions {
+    std::set<std::string> layoutTypes;
+    std::vector<bool> verbal;
+};
+Conversions writeConversions(std::string& out, const std::vector<A2lItem>& items,
+                             const vk::elf::DebugInfo& debug, ListWarnings& warnings);
 void writeRecordLayouts(std::string& out, const std::set<std::string>& dataTypes);
 
 // The verbal table of an item: its "verbal" key, else its enumerators, else
 // false/true for a boolean; empty when it has none.
 std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugInfo& debug);
-// Whether that table has entries, without building it.
-bool hasVerbalTable(const A2lItem& item, const vk::elf::DebugInfo& debug);
 
-// MEASUREMENTs and CHARACTERISTICs, counted into result.
-void writeObjects(std::string& out, const std::vector<A2lItem>& items, const VariableList& list,
-                  const vk::elf::DebugInfo& debug, GeneratedA2l& result, ListWarnings& warnings);
+// MEASUREMENTs and CHARACTERISTICs, counted into result; `verbal` as
+// writeConversions gave it.
+void writeObjects(std::string& out, const std::vector<A2lItem>& items, const std::vector<bool>& verbal,
+                  const VariableList& list, const vk::elf::DebugInfo& debug, GeneratedA2l& result,
+                  ListWarnings& warnings);
 
 // The type-table entry of an item, or null for an item without one.
 const vk::elf::TypeInfo* itemType(const A2lItem& item, const vk::elf::DebugInfo& debug);

@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::uint8_t kEncodingBoolean = 0x02;
 
-bool isBoolean(const vk::elf::TypeInfo& type) {
-    return type.kind == vk::elf::TypeKind::Base && type.encoding == kEncodingBoolean;
-}
-
 std::vector<VerbalEntry> tableFromJson(const Json& verbal) {
     std::vector<VerbalEntry> table;
     // items() gives object members in key order, array elements with their
@@ -40,7 +36,8 @@ void writeVerbal(std::string& out, const A2lItem& item, const std::string& unit,
     out += "    /end COMPU_VTAB\n";
 }
 
-void writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug,
+// Returns whether the conversion is verbal.
+bool writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug,
                      ListWarnings& warnings) {
     const auto unit = item.entry->value("unit", std::string());
     const std::vector<VerbalEntry> table = verbalTable(item, debug);
@@ -53,7 +50,9 @@ void writeConversion(std::string& out, const A2lItem& item, const vk::elf::Debug
     const std::string name = "CM_" + item.identifier;
     if (!table.empty()) {
         writeVerbal(out, item, unit, table);
-    } else if (identical) {
+        return true;
+    }
+    if (identical) {
         out += "    /begin COMPU_METHOD " + name + " \"\" IDENTICAL " + vk::tool::quoted(format) + " " +
                vk::tool::quoted(unit) + "\n";
         out += "    /end COMPU_METHOD\n";
@@ -68,6 +67,7 @@ void writeConversion(std::string& out, const A2lItem& item, const vk::elf::Debug
         out += "      COEFFS_LINEAR " + formatNumber(factor) + " " + formatNumber(offset) + "\n";
         out += "    /end COMPU_METHOD\n";
     }
+    return false;
 }
 
 }  // namespace
@@ -82,31 +82,22 @@ std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugIn
     if (type->kind == vk::elf::TypeKind::Enum) {
         for (const vk::elf::Enumerator& e : type->enumerators)
             table.push_back({e.value, std::string(e.name)});
-    } else if (isBoolean(*type)) {
+    } else if (type->kind == vk::elf::TypeKind::Base && type->encoding == kEncodingBoolean) {
         table.push_back({0, "false"});
         table.push_back({1, "true"});
     }
     return table;
 }
 
-bool hasVerbalTable(const A2lItem& item, const vk::elf::DebugInfo& debug) {
-    // A "verbal" that is neither an object, an array nor null has failed in
-    // verbalTable before this is asked.
-    const auto verbal = item.entry->find("verbal");
-    if (verbal != item.entry->end()) return !verbal->empty();
-    const vk::elf::TypeInfo* type = itemType(item, debug);
-    if (type == nullptr) return false;
-    return type->kind == vk::elf::TypeKind::Enum ? !type->enumerators.empty() : isBoolean(*type);
-}
-
-std::set<std::string> writeConversions(std::string& out, const std::vector<A2lItem>& items,
-                                       const vk::elf::DebugInfo& debug, ListWarnings& warnings) {
-    std::set<std::string> layoutTypes;
+Conversions writeConversions(std::string& out, const std::vector<A2lItem>& items,
+                             const vk::elf::DebugInfo& debug, ListWarnings& warnings) {
+    Conversions conversions;
+    conversions.verbal.reserve(items.size());
     for (const A2lItem& item : items) {
-        writeConversion(out, item, debug, warnings);
-        if (item.entry->value("parameter", false)) layoutTypes.insert(item.dataType);
+        conversions.verbal.push_back(writeConversion(out, item, debug, warnings));
+        if (item.entry->value("parameter", false)) conversions.layoutTypes.insert(item.dataType);
     }
-    return layoutTypes;
+    return conversions;
 }
 
 void writeRecordLayouts(std::string& out, const std::set<std::string>& dataTypes) {

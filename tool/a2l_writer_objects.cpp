@@ -23,19 +23,17 @@ struct Limits {
 // The limits as written, with what they were computed from.
 struct ObjectLimits {
     Limits limits;
-    Limits range;             // what the data type or bit field holds, in the limits' units
+    Limits range;             // what the integer data type or bit field holds, in the limits' units
     bool lowerGiven = false;  // by "min"
     bool upperGiven = false;  // by "max"
+    bool isFloat = false;     // its nominal range lies well inside what the type holds
 
-    // A computed limit stays inside the range also when rounded for the text.
-    std::string lowerText() const {
-        return lowerGiven ? formatNumber(limits.lower)
-                          : formatNumberWithin(limits.lower, range.lower, range.upper);
+    // A computed integer limit stays inside the range also when rounded for the text.
+    std::string text(double limit, bool given) const {
+        return given || isFloat ? formatNumber(limit) : formatNumberWithin(limit, range.lower, range.upper);
     }
-    std::string upperText() const {
-        return upperGiven ? formatNumber(limits.upper)
-                          : formatNumberWithin(limits.upper, range.lower, range.upper);
-    }
+    std::string lowerText() const { return text(limits.lower, lowerGiven); }
+    std::string upperText() const { return text(limits.upper, upperGiven); }
 };
 
 void order(Limits& limits) {
@@ -55,6 +53,14 @@ Limits signedFieldLimits(std::uint64_t width, double factor, double offset) {
     if (width == 0) return {offset, offset};
     const double half = std::ldexp(1.0, static_cast<int>(std::bit_width(width)) - 1);
     return {-half * factor + offset, (half - 1) * factor + offset};
+}
+
+// The entry's number under `key` into `limit`, when it has one.
+bool given(const Json& entry, const char* key, double& limit) {
+    const auto found = entry.find(key);
+    if (found == entry.end()) return false;
+    limit = found->get<double>();
+    return true;
 }
 
 // The values of the data type, or of the bit field, through the conversion.
@@ -80,6 +86,7 @@ ObjectLimits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type, bool
         offset = 0.0;
     }
     ObjectLimits result;
+    result.isFloat = item.isFloat;
     result.range = scaledRange(item, factor, offset);
     result.limits = result.range;
     if (type != nullptr && type->kind == vk::elf::TypeKind::Enum && !type->enumerators.empty()) {
@@ -90,10 +97,8 @@ ObjectLimits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type, bool
         result.range = scaledRange(item, 1.0, 0.0);  // enumerator values are raw values
     }
     Limits& limits = result.limits;
-    result.lowerGiven = item.entry->contains("min");
-    result.upperGiven = item.entry->contains("max");
-    limits.lower = item.entry->value("min", limits.lower);
-    limits.upper = item.entry->value("max", limits.upper);
+    result.lowerGiven = given(*item.entry, "min", limits.lower);
+    result.upperGiven = given(*item.entry, "max", limits.upper);
     requireFinite(item, "lower", limits.lower);
     requireFinite(item, "upper", limits.upper);
     return result;
@@ -137,10 +142,12 @@ void writeCharacteristic(std::string& out, const A2lItem& item, const std::strin
 
 }  // namespace
 
-void writeObjects(std::string& out, const std::vector<A2lItem>& items, const VariableList& list,
-                  const vk::elf::DebugInfo& debug, GeneratedA2l& result, ListWarnings& warnings) {
-    for (const A2lItem& item : items) {
-        const ObjectLimits limits = itemLimits(item, itemType(item, debug), hasVerbalTable(item, debug));
+void writeObjects(std::string& out, const std::vector<A2lItem>& items, const std::vector<bool>& verbal,
+                  const VariableList& list, const vk::elf::DebugInfo& debug, GeneratedA2l& result,
+                  ListWarnings& warnings) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const A2lItem& item = items[i];
+        const ObjectLimits limits = itemLimits(item, itemType(item, debug), verbal[i]);
         if (limits.limits.lower > limits.limits.upper) {
             warnings.add(*item.entry, ListWarnings::kCrossedLimits,
                          "lower limit " + limits.lowerText() + " above upper limit " + limits.upperText() +

@@ -314,6 +314,20 @@ TEST(FlattenMembers, DepthLimitDropsOrdinaryMembersBelowLevel16ButKeepsBitFields
     std::string innermost = "g";
     for (int i = 0; i < 16; ++i) innermost += "[0]";
     EXPECT_EQ(warnings, std::vector<std::string>{innermost + bound});
+    // Two members of the structure one level down, 18 levels deep: of the
+    // 2^17 values past the bound the first 8 are named, the rest summed up.
+    std::int32_t branch = t.base("int", 4);
+    for (int i = 0; i < 18; ++i)
+        branch = t.structure("b", 8, {member("l", 0, branch), member("r", 4, branch)});
+    warnings.clear();
+    EXPECT_TRUE(t.flatten(branch, 16, &warnings).empty());
+    ASSERT_EQ(warnings.size(), 9u);
+    std::string leftmost = "g";
+    for (int i = 0; i < 17; ++i) leftmost += ".l";
+    EXPECT_EQ(warnings[0], leftmost + bound);
+    EXPECT_EQ(warnings[8],
+              "g: left out: more values under it, past the bounds of its expansion (depth, "
+              "element count, typedef links)");
     const std::int32_t empty = t.structure("empty", 0, {});
     for (std::int32_t nothing : {t.array(empty, {2}, 0), t.array(t.base("int", 4), {0}, 0)}) {
         std::int32_t deep = nothing;
