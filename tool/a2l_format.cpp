@@ -48,9 +48,8 @@ double nextTenDigitValue(double value, bool up) {
     // [-]d.ddddddddde[+-]x...
     const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     const bool negative = text.front() == '-';
-    const std::size_t first = negative ? 1 : 0;
     std::uint64_t digits = 0;
-    std::size_t i = first;
+    std::size_t i = negative ? 1 : 0;
     for (; text[i] != 'e'; ++i) {
         if (text[i] != '.') digits = digits * 10 + static_cast<std::uint64_t>(text[i] - '0');
     }

@@ -46,6 +46,12 @@ TEST(A2lFormat, NumbersAsPercentPoint10g) {
     EXPECT_EQ(formatNumber(-127.0), "-127");
     EXPECT_EQ(formatNumber(1.0 / 0.0), "inf");
     EXPECT_EQ(formatNumber(-1.0 / 0.0), "-inf");
+    // Where ten digits would leave the range, the next ten-digit value inside,
+    // across a power of ten too.
+    EXPECT_EQ(formatNumberWithin(99999999995.0, 0, 99999999995.0), "9.999999999e+10");
+    EXPECT_EQ(formatNumberWithin(-99999999995.0, -99999999995.0, 0), "-9.999999999e+10");
+    EXPECT_EQ(formatNumberWithin(99999999994.0, 99999999994.0, 1e12), "1e+11");
+    EXPECT_EQ(formatNumberWithin(12345678901.0, 0, 2e10), "1.23456789e+10");
 }
 
 struct CommaDecimal : std::numpunct<char> {
