@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 
 namespace vk::elf {
 
@@ -9,6 +10,16 @@ namespace {
 
 constexpr std::int32_t maxDepth = 16;
 constexpr int kMaxTypedefNames = 32;  // as typedefNames walks
+
+// Why a value is left out, after kLeftOutMark. An expansion names the first
+// kLeftOutNamed such values one by one; debug information made to hold
+// millions gets one line for the rest.
+constexpr std::uint64_t kLeftOutNamed = 8;
+constexpr std::string_view kBeyondDepth =
+    "its expansion stopped at the depth bound, 16 levels below its variable";
+constexpr std::string_view kAliasChain =
+    "its expansion stopped at the depth bound of 64 typedef and qualifier links";
+constexpr std::string_view kCountTooWide = "its dimensions give more elements than 64 bits can count";
 
 // The state of one expansion, shared by every step of it. `name` is the
 // name of the value at hand; each step appends its part and takes it off
@@ -29,10 +40,16 @@ struct Walk {
     std::uint64_t values = kFlattenValueBudget;
     std::uint64_t bytes = kFlattenByteBudget;
     bool exhausted = false;
+    std::uint64_t leftOut = 0;      // values named as left out by the bounds below
+    bool moreLeftOut = false;       // and more than were named
     std::uint64_t startValues = 0;  // of values and bytes, when a run's budget is charged
     std::uint64_t startBytes = 0;
 
     // The walk's own bounds, or what is left of the run's where that is less.
+    // Whether a value left out would still be named: the test of whether it
+    // holds anything is spared once it would not.
+    bool naming() const { return warnings != nullptr && !moreLeftOut; }
+
     void start() {
         if (run == nullptr) return;
         values = std::min(values, run->values);
@@ -86,10 +103,61 @@ const TypeInfo* entryAt(const DebugInfo& debug, std::int32_t index) {
     return &debug.types[static_cast<std::size_t>(index)];
 }
 
-std::uint64_t elementCount(const TypeInfo& array) {
+// The element count over all dimensions, 1 without any; empty where the
+// product does not fit 64 bits, whose index texts would repeat.
+std::optional<std::uint64_t> elementCount(const TypeInfo& array) {
     std::uint64_t count = 1;
-    for (std::uint64_t dim : array.dims) count *= dim;  // wraps on purpose
+    bool wraps = false;
+    for (std::uint64_t dim : array.dims) {
+        if (dim == 0) return 0;
+        wraps = wraps || count > std::numeric_limits<std::uint64_t>::max() / dim;
+        count *= dim;
+    }
+    if (wraps) return std::nullopt;
     return count;
+}
+
+// Whether a value of this entry gives leaves, judged by the entry alone, so
+// that a value cut off by the depth bound is named only where it holds some.
+bool holdsValues(const DebugInfo& debug, const TypeInfo& entry) {
+    switch (entry.kind) {
+        case TypeKind::Base:
+        case TypeKind::Enum:
+        case TypeKind::Pointer:
+        case TypeKind::Typedef:  // a chain too long to follow
+        case TypeKind::Qualified:
+            return true;
+        case TypeKind::Array:
+            return elementCount(entry) != 0 && entryAt(debug, entry.target) != nullptr;
+        case TypeKind::Struct:
+        case TypeKind::Union:
+            return !entry.members.empty();
+        default:
+            return false;
+    }
+}
+
+bool holdsValues(const DebugInfo& debug, std::int32_t declared) {
+    if (entryAt(debug, declared) == nullptr) return false;
+    const TypeInfo* entry = entryAt(debug, resolveAlias(debug.types, declared));
+    return entry != nullptr && holdsValues(debug, *entry);
+}
+
+// Adds a warning unless the byte budget has no room for it.
+void warn(Walk& walk, std::string warning) {
+    if (!walk.spend(sizeof(std::string) + warning.size())) return;
+    walk.warnings->push_back(std::move(warning));
+}
+
+// The value at hand, with all under it, cannot be described.
+void leaveOut(Walk& walk, std::string_view why) {
+    if (!walk.naming()) return;
+    if (walk.leftOut == kLeftOutNamed) {
+        walk.moreLeftOut = true;
+        return;
+    }
+    ++walk.leftOut;
+    warn(walk, leftOutWarning(walk.name, why));
 }
 
 // True when the caller's wanted test rejects the name at hand, which then
@@ -225,8 +293,8 @@ bool scannable(const TypeInfo& array) {
 // The array-limit warning for an array of `count` elements; false when the
 // byte budget has no room for it.
 bool warnArrayLimit(Walk& walk, std::uint64_t count) {
-    std::string warning = walk.name + ": only the first " + std::to_string(walk.arrayLimit) + " of " +
-                          std::to_string(count) + " array elements";
+    std::string warning = walk.name + std::string(kArrayLimitMark) + std::to_string(walk.arrayLimit) +
+                          " of " + std::to_string(count) + std::string(kArrayLimitEnd);
     if (!walk.spend(sizeof(std::string) + warning.size())) return false;
     walk.arrayWarnings->push_back(std::move(warning));
     return true;
@@ -234,7 +302,22 @@ bool warnArrayLimit(Walk& walk, std::uint64_t count) {
 
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
     if (elementsUnwanted(walk)) return;
-    const std::uint64_t count = elementCount(array);
+    const std::optional<std::uint64_t> counted = elementCount(array);
+    if (!counted) {
+        leaveOut(walk, kCountTooWide);
+        return;
+    }
+    const std::uint64_t count = *counted;
+    if (depth >= maxDepth) {
+        // The elements would lie past the bound: one warning for all of them,
+        // each counted as visited, as a step at that depth would count it.
+        if (count != 0 && walk.naming() && holdsValues(walk.debug, array.target))
+            leaveOut(walk, kBeyondDepth);
+        const std::uint64_t taken = std::min(walk.arrayLimit, count);
+        walk.exhausted = walk.exhausted || taken > walk.values;
+        walk.values -= std::min(taken, walk.values);
+        return;
+    }
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
     if (walk.arrayLimit < count && walk.arrayWarnings != nullptr && !warnArrayLimit(walk, count)) return;
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
@@ -276,11 +359,7 @@ void emit(Walk& walk, std::uint64_t address, std::int32_t type, std::uint64_t si
 void bitFieldLeaf(Walk& walk, std::uint64_t address, const Member& member) {
     const DebugInfo& debug = walk.debug;
     if (member.storageSize == kNoBitWindow) {
-        if (walk.warnings == nullptr) return;
-        std::string warning = walk.name;
-        warning += kBitFieldLeftOut;
-        if (!walk.spend(sizeof(std::string) + warning.size())) return;
-        walk.warnings->push_back(std::move(warning));
+        if (walk.warnings != nullptr) warn(walk, walk.name + std::string(kBitFieldLeftOut));
         return;
     }
     const bool typed = entryAt(debug, member.type) != nullptr;
@@ -323,7 +402,11 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
     }
     --walk.values;
     const DebugInfo& debug = walk.debug;
-    if (depth > maxDepth || entryAt(debug, type) == nullptr) return;
+    if (entryAt(debug, type) == nullptr) return;
+    if (depth > maxDepth) {
+        if (walk.naming() && holdsValues(debug, type)) leaveOut(walk, kBeyondDepth);
+        return;
+    }
     const std::int32_t resolved = resolveAlias(debug.types, type);
     const TypeInfo* entry = entryAt(debug, resolved);
     if (entry == nullptr) return;
@@ -340,9 +423,13 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
         case TypeKind::Union:
             stepMembers(walk, address, *entry, depth);
             return;
+        case TypeKind::Typedef:
+        case TypeKind::Qualified:
+            // Still an alias after the longest chain resolveAlias follows.
+            leaveOut(walk, kAliasChain);
+            return;
         default:
-            // Other, Unspecified, Function, and a Typedef or Qualified entry
-            // still met after the longest chain resolveAlias follows.
+            // Other, Unspecified, Function.
             return;
     }
 }
@@ -362,6 +449,13 @@ std::optional<LeftOutValue> leftOutValue(std::string_view warning) {
     const std::size_t mark = warning.find(kLeftOutMark);
     if (mark == std::string_view::npos) return std::nullopt;
     return LeftOutValue{warning.substr(0, mark), false};
+}
+
+std::optional<std::string_view> truncatedArray(std::string_view warning) {
+    if (!warning.ends_with(kArrayLimitEnd)) return std::nullopt;
+    const std::size_t mark = warning.rfind(kArrayLimitMark);
+    if (mark == std::string_view::npos) return std::nullopt;
+    return warning.substr(0, mark);
 }
 
 std::uint64_t bitFieldMask(const Member& member) {
@@ -409,6 +503,11 @@ void walkFrom(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t
     step(walk, address, type, depth);
     const bool stoppedByRun = walk.finish();
     if (walk.run != nullptr) walk.run->lastStopped = walk.exhausted;
+    if (walk.moreLeftOut) {
+        walk.warnings->push_back(leftOutWarning(
+            walk.name,
+            "more values under it, past the bounds of its expansion (depth, element count, typedef links)"));
+    }
     if (!stoppedByRun && walk.exhausted && walk.warnings != nullptr) {
         walk.warnings->push_back(walk.name + ": expansion stopped after " +
                                  std::to_string(kFlattenValueBudget - walk.values) + " values");

@@ -82,6 +82,13 @@ struct LeftOutValue {
     bool whole = false;
 };
 std::optional<LeftOutValue> leftOutValue(std::string_view warning);
+
+// The array-limit warning: NAME + kArrayLimitMark + limit + " of " + count +
+// kArrayLimitEnd. truncatedArray gives the NAME of such a warning, and is
+// empty for every other warning.
+inline constexpr std::string_view kArrayLimitMark = ": only the first ";
+inline constexpr std::string_view kArrayLimitEnd = " array elements";
+std::optional<std::string_view> truncatedArray(std::string_view warning);
 std::uint64_t bitFieldMask(const Member& member);
 std::uint64_t bitFieldSize(const DebugInfo& debug, std::int32_t type, const Member& member);
 
@@ -93,7 +100,8 @@ using WantedPrefix = std::function<bool(std::string_view)>;
 
 // Members in declaration order, array elements in row-major order. Arrays
 // yield at most `arrayLimit` elements each (counted over all dimensions);
-// when `warnings` is given, every truncated array adds one line to it.
+// when `warnings` is given, every truncated array adds one line to it, and
+// every value left out (see flattenInto) its left-out warning.
 // With a run's budget the expansion also counts against it; an expansion
 // stopped by the run's budget adds no warning of its own.
 std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariable& global,
@@ -101,8 +109,10 @@ std::vector<Variable> flattenVariable(const DebugInfo& debug, const GlobalVariab
                                       ExpansionBudget* run = nullptr, const WantedPrefix* wanted = nullptr);
 
 // One step of the expansion, for the value `name` at `address` whose
-// declared type is `type`; `depth` is 0 for the global itself, and values
-// more than 16 levels down are dropped.
+// declared type is `type`; `depth` is 0 for the global itself. Values more
+// than 16 levels down are left out, as are arrays whose element count does
+// not fit 64 bits and types behind more than 64 typedef and qualifier links,
+// each with a left-out warning when warnings are collected.
 void flattenInto(const DebugInfo& debug, const std::string& name, std::uint64_t address, std::int32_t type,
                  std::uint64_t arrayLimit, std::vector<Variable>& out, std::vector<std::string>* warnings,
                  std::int32_t depth, ExpansionBudget* run = nullptr);

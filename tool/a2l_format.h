@@ -18,6 +18,12 @@ std::string hexDigits(std::uint64_t value, std::int32_t minDigits);
 // "%.10g" with a full stop as the decimal point, whatever the process locale.
 std::string formatNumber(double value);
 
+// formatNumber of a value inside [low, high], except where rounding to ten
+// digits would put the text outside: then the ten-digit value next to it
+// toward the inside (the range of an A_INT64 reads -9.223372036e+18 to
+// 9.223372036e+18, not ...037e+18).
+std::string formatNumberWithin(double value, double low, double high);
+
 // An A2L string literal: quotes around the text, a backslash before every
 // quote and backslash; every other byte passes unchanged. Call it qualified:
 // with a std::string argument, argument-dependent lookup prefers std::quoted.

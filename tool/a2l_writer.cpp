@@ -32,15 +32,24 @@ const vk::elf::TypeInfo* itemType(const A2lItem& item, const vk::elf::DebugInfo&
     return &debug.types[static_cast<std::size_t>(item.type)];
 }
 
+void ListWarnings::add(const Json& entry, Kind kind, const std::string& text) {
+    unsigned& given = given_[&entry];
+    if ((given & kind) != 0) return;
+    given |= kind;
+    out_.push_back("'" + entry.value("name", std::string()) + "': " + text);
+}
+
 GeneratedA2l writeA2l(const VariableList& list, const std::vector<A2lItem>& items,
                       const vk::elf::DebugInfo& debug, bool littleEndian) {
     GeneratedA2l result;
+    ListWarnings warnings(result.warnings);
     std::string& out = result.text;
     const std::string module = makeA2lIdentifier(list.moduleName);
     writeHead(out, module, list.root.value("description", std::string()), littleEndian);
-    writeIfDataXcp(out, list.xcp, list.events, littleEndian);
-    writeRecordLayouts(out, writeConversions(out, items, debug));
-    writeObjects(out, items, list, debug, result);
+    writeIfDataXcp(out, list.xcp, list.events, littleEndian, warnings);
+    const Conversions conversions = writeConversions(out, items, debug, warnings);
+    writeRecordLayouts(out, conversions.layoutTypes);
+    writeObjects(out, items, conversions.verbal, list, debug, result, warnings);
     out += "  /end MODULE\n";
     out += "/end PROJECT\n";
     return result;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "elf/debug_info.h"
@@ -23,13 +24,29 @@ struct VerbalEntry {
     std::string text;
 };
 
-// The whole text with its object counts; the warnings are left empty.
+// The whole text with its object counts, and the warnings about values of
+// the variable list that it writes as they stand.
 GeneratedA2l writeA2l(const VariableList& list, const std::vector<A2lItem>& items,
                       const vk::elf::DebugInfo& debug, bool littleEndian);
 
+// Warnings about what the variable list asks for, in the order they are
+// met; one of a kind per entry however many of its scalars it concerns.
+class ListWarnings {
+public:
+    enum Kind : unsigned { kZeroFactor = 1, kUndeclaredEvent = 2, kCrossedLimits = 4 };
+    explicit ListWarnings(std::vector<std::string>& out) : out_(out) {}
+    void add(std::string text) { out_.push_back(std::move(text)); }
+    // "'PATTERN': " and the text, unless the entry had a warning of this kind.
+    void add(const Json& entry, Kind kind, const std::string& text);
+
+private:
+    std::vector<std::string>& out_;
+    std::unordered_map<const Json*, unsigned> given_;
+};
+
 // IF_DATA XCP: reads the "xcp" keys, then writes the block.
-void writeIfDataXcp(std::string& out, const Json& xcp, const std::vector<DaqEvent>& events,
-                    bool littleEndian);
+void writeIfDataXcp(std::string& out, const Json& xcp, const std::vector<DaqEvent>& events, bool littleEndian,
+                    ListWarnings& warnings);
 
 // The XCP cycle and time unit of an event cycle in milliseconds; throws when
 // the cycle does not fit the byte that holds it.
@@ -39,19 +56,26 @@ struct EventCycle {
 };
 EventCycle eventCycle(const DaqEvent& event);
 
-// Conversion methods and verbal tables for every item, in item order;
-// returns the data types that parameters use, for the record layouts.
-std::set<std::string> writeConversions(std::string& out, const std::vector<A2lItem>& items,
-                                       const vk::elf::DebugInfo& debug);
+// Conversion methods and verbal tables for every item, in item order.
+// Returns the data types that parameters use, for the record layouts, and
+// per item whether its conversion is verbal, which its limits follow.
+struct Conversions {
+    std::set<std::string> layoutTypes;
+    std::vector<bool> verbal;
+};
+Conversions writeConversions(std::string& out, const std::vector<A2lItem>& items,
+                             const vk::elf::DebugInfo& debug, ListWarnings& warnings);
 void writeRecordLayouts(std::string& out, const std::set<std::string>& dataTypes);
 
 // The verbal table of an item: its "verbal" key, else its enumerators, else
 // false/true for a boolean; empty when it has none.
 std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugInfo& debug);
 
-// MEASUREMENTs and CHARACTERISTICs, counted into result.
-void writeObjects(std::string& out, const std::vector<A2lItem>& items, const VariableList& list,
-                  const vk::elf::DebugInfo& debug, GeneratedA2l& result);
+// MEASUREMENTs and CHARACTERISTICs, counted into result; `verbal` as
+// writeConversions gave it.
+void writeObjects(std::string& out, const std::vector<A2lItem>& items, const std::vector<bool>& verbal,
+                  const VariableList& list, const vk::elf::DebugInfo& debug, GeneratedA2l& result,
+                  ListWarnings& warnings);
 
 // The type-table entry of an item, or null for an item without one.
 const vk::elf::TypeInfo* itemType(const A2lItem& item, const vk::elf::DebugInfo& debug);

@@ -36,7 +36,9 @@ void writeVerbal(std::string& out, const A2lItem& item, const std::string& unit,
     out += "    /end COMPU_VTAB\n";
 }
 
-void writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug) {
+// Returns whether the conversion is verbal.
+bool writeConversion(std::string& out, const A2lItem& item, const vk::elf::DebugInfo& debug,
+                     ListWarnings& warnings) {
     const auto unit = item.entry->value("unit", std::string());
     const std::vector<VerbalEntry> table = verbalTable(item, debug);
     const double factor = item.entry->value("factor", 1.0);
@@ -48,16 +50,24 @@ void writeConversion(std::string& out, const A2lItem& item, const vk::elf::Debug
     const std::string name = "CM_" + item.identifier;
     if (!table.empty()) {
         writeVerbal(out, item, unit, table);
-    } else if (identical) {
+        return true;
+    }
+    if (identical) {
         out += "    /begin COMPU_METHOD " + name + " \"\" IDENTICAL " + vk::tool::quoted(format) + " " +
                vk::tool::quoted(unit) + "\n";
         out += "    /end COMPU_METHOD\n";
     } else {
+        if (factor == 0.0) {
+            warnings.add(*item.entry, ListWarnings::kZeroFactor,
+                         "factor 0 maps every raw value to one physical value, a conversion that cannot be "
+                         "inverted");
+        }
         out += "    /begin COMPU_METHOD " + name + " \"\" LINEAR " + vk::tool::quoted(format) + " " +
                vk::tool::quoted(unit) + "\n";
         out += "      COEFFS_LINEAR " + formatNumber(factor) + " " + formatNumber(offset) + "\n";
         out += "    /end COMPU_METHOD\n";
     }
+    return false;
 }
 
 }  // namespace
@@ -79,14 +89,15 @@ std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugIn
     return table;
 }
 
-std::set<std::string> writeConversions(std::string& out, const std::vector<A2lItem>& items,
-                                       const vk::elf::DebugInfo& debug) {
-    std::set<std::string> layoutTypes;
+Conversions writeConversions(std::string& out, const std::vector<A2lItem>& items,
+                             const vk::elf::DebugInfo& debug, ListWarnings& warnings) {
+    Conversions conversions;
+    conversions.verbal.reserve(items.size());
     for (const A2lItem& item : items) {
-        writeConversion(out, item, debug);
-        if (item.entry->value("parameter", false)) layoutTypes.insert(item.dataType);
+        conversions.verbal.push_back(writeConversion(out, item, debug, warnings));
+        if (item.entry->value("parameter", false)) conversions.layoutTypes.insert(item.dataType);
     }
-    return layoutTypes;
+    return conversions;
 }
 
 void writeRecordLayouts(std::string& out, const std::set<std::string>& dataTypes) {

@@ -68,7 +68,11 @@ std::vector<std::int32_t> readTimeouts(const Json& xcp) {
     return timeouts;
 }
 
-void readTransport(const Json& xcp, XcpConfig& config) {
+void readTransport(const Json& xcp, XcpConfig& config, ListWarnings& warnings) {
+    if (config.transport != "serial" && config.transport != "can" && config.transport != "udp") {
+        warnings.add("transport '" + config.transport +
+                     "' is none of udp, serial and can: XCP on UDP/IP is written");
+    }
     if (config.transport == "serial") {
         config.baudrate = jsonIntegerOr(xcp, "baudrate", std::uint32_t{115200});
     } else if (config.transport == "can") {
@@ -84,15 +88,15 @@ void readTransport(const Json& xcp, XcpConfig& config) {
 
 // Every key is read, in the order the variable list's readers promise,
 // before anything is written.
-XcpConfig readXcp(const Json& xcp, bool haveEvents) {
+XcpConfig readXcp(const Json& xcp, bool haveEvents, ListWarnings& warnings) {
     XcpConfig config;
     config.timeouts = readTimeouts(xcp);
     config.maxCto = readBounded(xcp, "maxCto", 255, kMaxByte);
     config.maxDto = readBounded(xcp, "maxDto", 1024, kMaxWord);
     config.timestampSize = jsonIntegerOr(xcp, "timestampSize", std::uint32_t{4});
-    if (haveEvents) config.maxOdtEntrySize = jsonIntegerOr(xcp, "maxOdtEntrySize", std::uint32_t{7});
+    if (haveEvents) config.maxOdtEntrySize = readBounded(xcp, "maxOdtEntrySize", 7, kMaxByte);
     config.transport = xcp.value("transport", std::string("udp"));
-    readTransport(xcp, config);
+    readTransport(xcp, config, warnings);
     return config;
 }
 
@@ -172,9 +176,9 @@ EventCycle eventCycle(const DaqEvent& event) {
     outOfRange("cycleMs of event '" + event.name + "'", c, kMaxCycleMs);
 }
 
-void writeIfDataXcp(std::string& out, const Json& xcp, const std::vector<DaqEvent>& events,
-                    bool littleEndian) {
-    const XcpConfig config = readXcp(xcp, !events.empty());
+void writeIfDataXcp(std::string& out, const Json& xcp, const std::vector<DaqEvent>& events, bool littleEndian,
+                    ListWarnings& warnings) {
+    const XcpConfig config = readXcp(xcp, !events.empty(), warnings);
     out += "    /begin IF_DATA XCP\n";
     writeProtocolLayer(out, config, littleEndian);
     if (!events.empty()) writeDaq(out, config, events);

@@ -15,8 +15,10 @@ Result<GeneratedA2l> generate(const vk::elf::ElfFile& elf, const vk::elf::DebugI
         vk::elf::ExpansionBudget budget = vk::elf::expansionBudget(elf);
         Selection selection = selectItems(debug, list.variables, list.maxArrayElements, &budget);
         GeneratedA2l result = writeA2l(list, selection.items, debug, elf.littleEndian);
+        std::vector<std::string> written = std::move(result.warnings);
         result.warnings = debug.warnings;
         result.warnings.insert(result.warnings.end(), selection.warnings.begin(), selection.warnings.end());
+        result.warnings.insert(result.warnings.end(), written.begin(), written.end());
         return result;
     } catch (const std::exception& e) {
         return makeError(ErrorCode::InvalidArgument, std::string("variable list: ") + e.what());

@@ -119,7 +119,11 @@ TEST(FlattenLeaves, TypedefChainLongerThan64LinksYieldsNothing) {
     for (int i = 0; i < 64; ++i) top = t.typedefOf("t" + std::to_string(i), top);
     EXPECT_EQ(t.flatten(top).size(), 1u);  // 64 moves reach the base type
     top = t.typedefOf("one_more", top);
-    EXPECT_TRUE(t.flatten(top).empty());
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(t.flatten(top, 16, &warnings).empty());
+    EXPECT_EQ(warnings,
+              std::vector<std::string>{"g: left out: its expansion stopped at the depth bound of 64 "
+                                       "typedef and qualifier links"});
 }
 
 TEST(FlattenArrays, LimitTruncatesAndWarnsOnlyWithAList) {
@@ -174,15 +178,19 @@ TEST(FlattenArrays, ZeroDimensionYieldsNoElementAndNoWarning) {
     EXPECT_TRUE(warnings.empty());
 }
 
-TEST(FlattenArrays, WrappedDimensionProductGivesZeroIndices) {
+TEST(FlattenArrays, DimensionsBeyond64BitsLeaveTheArrayOut) {
     Types t;
-    // (2^63 + 1) * 2 wraps to 2 elements; the first dimension is larger
-    // than the stride left, so every index of both elements reads 0.
-    const std::int32_t arr = t.array(t.base("char", 1), {(std::uint64_t{1} << 63) + 1, 2});
+    // (2^62 + 1) * 4 wraps to 4 elements, whose index texts would all read
+    // [0][0]; a zero dimension still makes the array empty.
+    const std::int32_t point = t.structure("point", 4, {member("x", 0, t.base("int", 4))});
+    const std::int32_t wraps = t.array(point, {(std::uint64_t{1} << 62) + 1, 4});
+    const std::int32_t s = t.structure("s", 8, {member("m", 0, wraps), member("n", 4, t.base("int", 4))});
     std::vector<std::string> warnings;
-    const auto leaves = t.flatten(arr, 16, &warnings);
-    EXPECT_EQ(names(leaves), (std::vector<std::string>{"g[0][0]", "g[0][0]"}));
-    EXPECT_EQ(leaves[1].address, 0x1001u);
+    EXPECT_EQ(names(t.flatten(s, 16, &warnings)), std::vector<std::string>{"g.n"});
+    EXPECT_EQ(warnings, std::vector<std::string>{
+                            "g.m: left out: its dimensions give more elements than 64 bits can count"});
+    warnings.clear();
+    EXPECT_TRUE(t.flatten(t.array(point, {std::uint64_t{1} << 63, 4, 0}), 16, &warnings).empty());
     EXPECT_TRUE(warnings.empty());
 }
 
@@ -281,14 +289,53 @@ TEST(FlattenMembers, DepthLimitDropsOrdinaryMembersBelowLevel16ButKeepsBitFields
     std::int32_t level = t.structure("level16", 8, {member("bits", 0, u32, 3, 0), member("plain", 4, u32)});
     for (int i = 15; i >= 0; --i)
         level = t.structure("level" + std::to_string(i), 8, {member("m", 0, level)});
-    const auto leaves = t.flatten(level);
+    std::vector<std::string> warnings;
+    const auto leaves = t.flatten(level, 16, &warnings);
     std::string expected = "g";
     for (int i = 0; i < 16; ++i) expected += ".m";
     EXPECT_EQ(names(leaves), std::vector<std::string>{expected + ".bits"});
+    const std::string bound =
+        ": left out: its expansion stopped at the depth bound, 16 levels below its variable";
+    EXPECT_EQ(warnings, std::vector<std::string>{expected + ".plain" + bound});
 
     // One level less deep, the ordinary member appears as well.
-    const auto shallower = t.flatten(t.debug.types[static_cast<std::size_t>(level)].members[0].type);
+    warnings.clear();
+    const auto shallower =
+        t.flatten(t.debug.types[static_cast<std::size_t>(level)].members[0].type, 16, &warnings);
     EXPECT_EQ(shallower.size(), 2u);
+    EXPECT_TRUE(warnings.empty());
+
+    // Arrays of arrays, 17 deep: one warning for the innermost array's
+    // elements; none where nothing would be lost.
+    std::int32_t chain = t.base("int", 4);
+    for (int i = 0; i < 17; ++i) chain = t.array(chain, {1}, 0);
+    warnings.clear();
+    EXPECT_TRUE(t.flatten(chain, 16, &warnings).empty());
+    std::string innermost = "g";
+    for (int i = 0; i < 16; ++i) innermost += "[0]";
+    EXPECT_EQ(warnings, std::vector<std::string>{innermost + bound});
+    // Two members of the structure one level down, 18 levels deep: of the
+    // 2^17 values past the bound the first 8 are named, the rest summed up.
+    std::int32_t branch = t.base("int", 4);
+    for (int i = 0; i < 18; ++i)
+        branch = t.structure("b", 8, {member("l", 0, branch), member("r", 4, branch)});
+    warnings.clear();
+    EXPECT_TRUE(t.flatten(branch, 16, &warnings).empty());
+    ASSERT_EQ(warnings.size(), 9u);
+    std::string leftmost = "g";
+    for (int i = 0; i < 17; ++i) leftmost += ".l";
+    EXPECT_EQ(warnings[0], leftmost + bound);
+    EXPECT_EQ(warnings[8],
+              "g: left out: more values under it, past the bounds of its expansion (depth, "
+              "element count, typedef links)");
+    const std::int32_t empty = t.structure("empty", 0, {});
+    for (std::int32_t nothing : {t.array(empty, {2}, 0), t.array(t.base("int", 4), {0}, 0)}) {
+        std::int32_t deep = nothing;
+        for (int i = 0; i < 16; ++i) deep = t.array(deep, {1}, 0);
+        warnings.clear();
+        EXPECT_TRUE(t.flatten(deep, 16, &warnings).empty());
+        EXPECT_TRUE(warnings.empty());
+    }
 }
 
 TEST(FlattenArrays, SelfContainingArrayStopsAfterTheValueBudget) {

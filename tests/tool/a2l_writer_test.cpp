@@ -46,6 +46,12 @@ TEST(A2lFormat, NumbersAsPercentPoint10g) {
     EXPECT_EQ(formatNumber(-127.0), "-127");
     EXPECT_EQ(formatNumber(1.0 / 0.0), "inf");
     EXPECT_EQ(formatNumber(-1.0 / 0.0), "-inf");
+    // Where ten digits would leave the range, the next ten-digit value inside,
+    // across a power of ten too.
+    EXPECT_EQ(formatNumberWithin(99999999995.0, 0, 99999999995.0), "9.999999999e+10");
+    EXPECT_EQ(formatNumberWithin(-99999999995.0, -99999999995.0, 0), "-9.999999999e+10");
+    EXPECT_EQ(formatNumberWithin(99999999994.0, 99999999994.0, 1e12), "1e+11");
+    EXPECT_EQ(formatNumberWithin(12345678901.0, 0, 2e10), "1.23456789e+10");
 }
 
 struct CommaDecimal : std::numpunct<char> {
@@ -210,12 +216,24 @@ TEST(A2lWriter, EventCycleAndUnit) {
 }
 
 // One type of each kind that the conversions and limits treat apart.
-enum : std::int32_t { kSChar, kUShort, kFloat, kBool, kEnum, kStruct, kULong, kSignedBits };
+enum : std::int32_t {
+    kSChar,
+    kUShort,
+    kFloat,
+    kBool,
+    kEnum,
+    kStruct,
+    kULong,
+    kSignedBits,
+    kS64,
+    kWide,
+    kU64
+};
 
 testing::Firmware handMadeFirmware() {
     testing::Firmware firmware;
     auto& types = firmware.debug.types;
-    types.resize(8);
+    types.resize(11);
     types[kSChar] = {TypeKind::Base, "signed char", 1, 0x06, -1, {}, {}, {}};
     types[kUShort] = {TypeKind::Base, "unsigned short", 2, 0x07, -1, {}, {}, {}};
     types[kFloat] = {TypeKind::Base, "float", 4, 0x04, -1, {}, {}, {}};
@@ -232,6 +250,9 @@ testing::Firmware handMadeFirmware() {
     types[kULong] = {TypeKind::Base, "unsigned int", 4, 0x07, -1, {}, {}, {}};
     types[kSignedBits] = {
         TypeKind::Struct, "corr", 1, 0, -1, {{"trim", 0, kSChar, 3, 0}, {"step", 0, kSChar, 4, 3}}, {}, {}};
+    types[kS64] = {TypeKind::Base, "long long", 8, 0x05, -1, {}, {}, {}};
+    types[kWide] = {TypeKind::Struct, "wide", 8, 0, -1, {{"count", 0, kU64, 40, 0}}, {}, {}};
+    types[kU64] = {TypeKind::Base, "unsigned long long", 8, 0x07, -1, {}, {}, {}};
     const auto add = [&](const char* name, std::uint64_t address, std::int32_t type) {
         firmware.debug.globals.push_back({name, address, type, true, "u"});
     };
@@ -242,6 +263,8 @@ testing::Firmware handMadeFirmware() {
     add("g", 0x100C, kEnum);
     add("r", 0x1010, kStruct);
     add("s", 0x1014, kSignedBits);
+    add("q", 0x1018, kS64);
+    add("x", 0x1020, kWide);
     return firmware;
 }
 
@@ -356,8 +379,46 @@ TEST(A2lWriter, LimitsInFourSteps) {
     EXPECT_EQ(limitsLine(R"([{"name": "s.step"}])"), "-8 7");
     EXPECT_EQ(limitsLine(R"([{"name": "s.trim", "factor": -2}])"), "-6 8");
     EXPECT_EQ(limitsLine(R"([{"name": "s.step", "factor": 0.5, "offset": 1}])"), "-3 4.5");
+    // A verbal conversion uses neither factor nor offset, and so do its limits.
+    EXPECT_EQ(limitsLine(R"([{"name": "b", "factor": 0.5, "offset": -10}])"), "0 255");
+    EXPECT_EQ(limitsLine(R"([{"name": "w", "verbal": ["off", "on"], "factor": 3, "offset": 2}])"), "0 65535");
+    EXPECT_EQ(limitsLine(R"([{"name": "w", "verbal": {}, "factor": 3}])"), "0 196605");
+    // Rounded to ten digits toward the inside of what the type or field holds.
+    EXPECT_EQ(limitsLine(R"([{"name": "q"}])"), "-9.223372036e+18 9.223372036e+18");
+    EXPECT_EQ(limitsLine(R"([{"name": "x.count"}])"), "0 1.099511627e+12");
+    EXPECT_EQ(limitsLine(R"([{"name": "x.count", "factor": 2, "offset": -1e12}])"), "-1e+12 1.199023255e+12");
+    EXPECT_EQ(limitsLine(R"([{"name": "q", "min": -9.3e18, "max": 9223372036854775807}])"),
+              "-9.3e+18 9.223372037e+18");
     EXPECT_EQ(generateError(handMadeFirmware(), R"({"variables": [{"name": "f", "factor": 1e300}]})"),
               "variable list: f: lower limit -inf is not a finite number");
+}
+
+// Values the text takes as they stand, each named in a warning once per entry.
+TEST(A2lWriter, ListValuesTakenAsTheyStandAreNamed) {
+    const auto warnings = [](const std::string& xcp, const std::string& variables) {
+        return generateOk(handMadeFirmware(), R"({"xcp": )" + xcp + R"(, "variables": )" + variables + "}")
+            .warnings;
+    };
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(warnings(R"({"transport": "CAN"})", "[]"),
+              Lines{"transport 'CAN' is none of udp, serial and can: XCP on UDP/IP is written"});
+    for (const char* transport : {"udp", "serial"})
+        EXPECT_EQ(warnings(R"({"transport": ")" + std::string(transport) + "\"}", "[]"), Lines{})
+            << transport;
+    const std::string twoEvents = R"({"events": [{"name": "a"}, {"name": "b"}]})";
+    EXPECT_EQ(warnings(twoEvents, R"([{"name": "r", "event": 7}, {"name": "c", "event": 1},
+                                      {"name": "w", "event": 2}, {"name": "f", "event": 9, "parameter": true}])"),
+              (Lines{"'w': event 2 is not among the 2 events declared",
+                     "'r': event 7 is not among the 2 events declared"}));
+    EXPECT_EQ(warnings(R"({"events": [{"name": "a"}]})", R"([{"name": "c"}])"), Lines{});
+    EXPECT_EQ(warnings("{}", R"([{"name": "r", "factor": 0}, {"name": "b", "factor": 0}])"),
+              Lines{"'r': factor 0 maps every raw value to one physical value, a conversion that cannot be "
+                    "inverted"});
+    EXPECT_EQ(warnings("{}", R"([{"name": "c", "min": 10, "max": 1}, {"name": "r", "min": 2},
+                                 {"name": "w", "max": -1}, {"name": "f", "min": 1, "max": 1}])"),
+              (Lines{"'c': lower limit 10 above upper limit 1, first for c",
+                     "'w': lower limit 0 above upper limit -1, first for w",
+                     "'r': lower limit 2 above upper limit 1, first for r.one"}));
 }
 
 TEST(A2lWriter, BitFields) {

@@ -282,6 +282,22 @@ TEST(ListMode, PatternFiltersByWholeName) {
     }
 }
 
+// A value below the depth the expansion follows is named on standard error.
+TEST(ListMode, ValuesPastTheDepthBoundAreNamed) {
+    const ToolRun run =
+        runTool({"-l", std::string(VK_FIXTURE_DIR) + "/generate_cases-x86_64.elf", "v_deep*"});
+    std::string name = "v_deep";
+    for (int level = 1; level <= 16; ++level) name += ".in";
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("warning: " + name +
+                                ".x: left out: its expansion stopped at the depth bound, 16 levels below its "
+                                "variable\n0 scalar(s) in ",
+                            0),
+              0u)
+        << run.err;
+}
+
 TEST(ListMode, FullStandardOutputIsAnError) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     // Whether the lines fill the buffer or are flushed only at the end.

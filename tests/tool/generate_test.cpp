@@ -194,6 +194,35 @@ TEST(Generate, SignedBitFieldsHoldTwosComplementValues) {
     }
 }
 
+// The last two fields of an object's second line.
+std::string limitsOf(const std::string& text, const std::string& object) {
+    const std::size_t header = text.find(" " + object + " \"");
+    if (header == std::string::npos) return "(no " + object + ")";
+    const std::size_t end = text.find('\n', text.find('\n', header) + 1);
+    const std::size_t upper = text.rfind(' ', end);
+    return text.substr(text.rfind(' ', upper - 1) + 1, end - text.rfind(' ', upper - 1) - 1);
+}
+
+// A verbal conversion uses neither factor nor offset, nor do its limits;
+// computed limits rounded to ten digits stay inside what their type holds.
+TEST(Generate, LimitsOfRealScalars) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"v_s64", "-9.223372036e+18 9.223372036e+18"},
+        {"v_u32", "-10 2147483637"},              // 2147483637.5 rounds up past the top
+        {"v_wide.count", "-10 5.497558138e+11"},  // (2^40 - 1) / 2 - 10
+        {"v_wide.flag", "0 1"},
+        {"v_bool", "0 255"},
+    };
+    for (const char* variant : {"x86_64", "i386", "ppc", "arm-dwarf2"}) {
+        const std::string text = generateOk(loadFirmware("generate_cases", variant), R"({"variables": [
+            {"name": "v_s64"},
+            {"name": "v_*", "factor": 0.5, "offset": -10, "parameter": true}]})")
+                                     .text;
+        for (const auto& [object, limits] : rows)
+            EXPECT_EQ(limitsOf(text, object), limits) << variant << " " << object;
+    }
+}
+
 TEST(Generate, MembersAtTheirCompilerOffsets) {
     // struct calibration on x86-64: idle_speed 0, gain 4, offset 8, map 16,
     // status 40 (bit fields in its first byte, counter at 41), gear 44,

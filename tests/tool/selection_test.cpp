@@ -6,6 +6,7 @@
 
 #include "generate_test_support.h"
 #include "tool/a2l_datatype.h"
+#include "tool/a2l_format.h"
 #include "tool/identifier.h"
 #include "tool/pattern.h"
 
@@ -146,8 +147,10 @@ vk::elf::DebugInfo handMadeDebugInfo() {
     debug.types[kStruct].kind = TypeKind::Struct;
     debug.types[kStruct].name = "s";
     debug.types[kStruct].byteSize = 8;
-    debug.types[kStruct].members = {{"a", 0, kInt, 0, 0}, {"b", 4, -1, 3, 2}, {"c", 4, kInt, 5, 3},
-                                      {"d", 0, kInt, 60, 0, vk::elf::kNoBitWindow}};
+    debug.types[kStruct].members = {{"a", 0, kInt, 0, 0},
+                                    {"b", 4, -1, 3, 2},
+                                    {"c", 4, kInt, 5, 3},
+                                    {"d", 0, kInt, 60, 0, vk::elf::kNoBitWindow}};
     debug.types[kArray].kind = TypeKind::Array;
     debug.types[kArray].target = kUChar;
     debug.types[kArray].dims = {100};
@@ -227,6 +230,20 @@ TEST(Selection, DuplicateIdentifiersKeepTheFirstWithAWarning) {
     EXPECT_EQ(selection.warnings, std::vector<std::string>{"ns__v: A2L identifier ns__v already taken by "
                                                            "ns::v at 0x00000100, this one at 0x00000104 "
                                                            "skipped"});
+    // Two scalars of one variable: a derived class's member over its base's.
+    TypeInfo base;
+    base.kind = TypeKind::Struct;
+    base.members = {{"status_", 0, kUChar, 0, 0}};
+    debug.types.push_back(base);
+    TypeInfo derived = base;
+    derived.members = {{"", 0, static_cast<std::int32_t>(debug.types.size() - 1), 0, 0},
+                       {"status_", 6, kInt, 0, 0}};
+    debug.types.push_back(derived);
+    addGlobal(debug, "evt", 0x200, static_cast<std::int32_t>(debug.types.size() - 1));
+    EXPECT_EQ(
+        selectItems(debug, specs(R"([{"name": "evt"}])"), 64).warnings,
+        std::vector<std::string>{"evt.status_: A2L identifier evt.status_ already taken by evt.status_ at "
+                                 "0x00000200, this one at 0x00000206 skipped"});
 }
 
 TEST(Selection, PointersOnlyWhenAskedFor) {
@@ -256,20 +273,32 @@ TEST(Selection, WarningsInTheirOrder) {
     addGlobal(debug, "wide", 0x100000000, kInt);
     addGlobal(debug, "ld", 0x300, kLongDouble);
     addGlobal(debug, "t", 0x308, kStruct);  // named only by its field that no scalar holds
-    const Selection selection = selectItems(debug,
-                                            specs(R"([{"name": "s"}, {"name": "half"}, {"name": "big[0]"},
-                                                {"name": "wide"}, {"name": "ld"}, {"name": "t.d"}])"),
-                                            2);
-    EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"s.a", "s.c", "big[0]"}));
-    EXPECT_EQ(selection.warnings, (std::vector<std::string>{
-                                      "s.b: type void skipped",
-                                      "s.d: bit field left out: no 8 bytes hold all its bits",
-                                      "half: type _Float16 skipped",
-                                      "big: only the first 2 of 100 array elements",
-                                      "wide: address 0x100000000 does not fit 32 bits, skipped",
-                                      "ld: type long double skipped",
-                                      "t.d: bit field left out: no 8 bytes hold all its bits",
-                                  }));
+    // An identifier with CM_ in front fits the 1024 characters of an A2L identifier, or not.
+    const std::string longest(1021, 'k');
+    addGlobal(debug, longest, 0x310, kInt);
+    addGlobal(debug, longest + "k", 0x314, kInt);
+    const Selection selection =
+        selectItems(debug, specs(R"([{"name": "s"}, {"name": "half"}, {"name": "big[0]"}, {"name": "wide"},
+                              {"name": "ld"}, {"name": "t.d"}, {"name": "kk*"}, {"name": "big[50]"},
+                              {"name": "big[100]"}])"),
+                    2);
+    EXPECT_EQ(identifiers(selection), (std::vector<std::string>{"s.a", "s.c", "big[0]", longest}));
+    EXPECT_EQ(
+        selection.warnings,
+        (std::vector<std::string>{
+            "s.b: type void skipped",
+            "s.d: bit field left out: no 8 bytes hold all its bits",
+            "half: type _Float16 skipped",
+            "big: only the first 2 of 100 array elements",
+            "wide: address 0x100000000 does not fit 32 bits, skipped",
+            "ld: type long double skipped",
+            "t.d: bit field left out: no 8 bytes hold all its bits",
+            longest + "k: skipped: its A2L identifier of 1022 characters, or the name of its conversion, "
+                      "would exceed the 1024 characters an A2L identifier holds",
+            "'big[50]': big[50] lies beyond the array limit of big, whose first 2 elements are taken "
+            "(\"maxArrayElements\")",
+            "'big[100]' matches no variable in the ELF file",
+        }));
     const A2lItem& bits = selection.items[1];
     EXPECT_TRUE(bits.isBitField);
     EXPECT_EQ(bits.bitMask, 0xF8u);
@@ -279,21 +308,38 @@ TEST(Selection, WarningsInTheirOrder) {
 
 TEST(Selection, EveryScalarOfARealFirmware) {
     const auto firmware = testing::loadFirmware("generate_cases", "x86_64");
-    const Selection selection =
-        selectItems(firmware.debug, specs(R"([{"name": "*"}, {"name": "v_*", "min": 0}])"), 64);
+    const Selection selection = selectItems(
+        firmware.debug,
+        specs(
+            R"([{"name": "*"}, {"name": "v_*", "min": 0}, {"name": "v_history[70]"}, {"name": "v_deep.in"}])"),
+        64);
     std::vector<std::string> expected{
         "v_s8",  "v_u8",  "v_s16",  "v_u16",  "v_s32", "v_u32",         "v_s64",         "v_u64",
         "v_f32", "v_f64", "v_bool", "v_mode", "v_dir", "v_flags.ready", "v_flags.level", "v_flags.code"};
     for (int i = 0; i < 64; ++i) expected.push_back("v_history[" + std::to_string(i) + "]");
-    for (const char* p :
-         {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y", "v_corr.trim", "v_corr.step"})
+    for (const char* p : {"v_path[0].x", "v_path[0].y", "v_path[1].x", "v_path[1].y", "v_corr.trim",
+                          "v_corr.step", "v_wide.count", "v_wide.flag", "v_umlaut.gr____e"})
         expected.push_back(p);
     EXPECT_EQ(identifiers(selection), expected);
-    EXPECT_EQ(selection.warnings,
-              (std::vector<std::string>{"v_ld: type long double skipped",
-                                        "v_history: only the first 64 of 100 array elements",
-                                        "'v_*': every match already taken by an earlier entry (v_s8, v_u8, "
-                                        "v_s16 and 85 more)"}));
+    // v_* names the value left out too, so it has that warning, and no other.
+    std::string deep = "v_deep";
+    for (int level = 1; level <= 16; ++level) deep += ".in";
+    // The two shorts at the symbol's address and 2 bytes on.
+    std::uint64_t umlaut = 0;
+    for (const vk::elf::Symbol& symbol : vk::elf::readSymbols(firmware.elf))
+        if (symbol.name == "v_umlaut") umlaut = symbol.value;
+    EXPECT_EQ(
+        selection.warnings,
+        (std::vector<std::string>{
+            "v_ld: type long double skipped", "v_history: only the first 64 of 100 array elements",
+            "v_umlaut.gr\xC3\xBC\xC3\x9F"
+            "e: A2L identifier v_umlaut.gr____e already taken by "
+            "v_umlaut.gr\xC3\xB6\xC3\x9F"
+            "e at " +
+                hexAddress(umlaut) + ", this one at " + hexAddress(umlaut + 2) + " skipped",
+            deep + ".x: left out: its expansion stopped at the depth bound, 16 levels below its variable",
+            "'v_history[70]': v_history[70] lies beyond the array limit of v_history, whose first 64 "
+            "elements are taken (\"maxArrayElements\")"}));
 }
 
 // The expansion leaves out only what a pattern cannot match: its leaves are

@@ -181,11 +181,16 @@ TEST(XcpKeys, ValuesThatDoNotFitTheirFieldAreRefused) {
               "variable list: timeoutsMs 65536 is out of range 0 to 65535");
     EXPECT_EQ(error(R"({"events": [{"name": "slow", "cycleMs": 256000}]})"),
               "variable list: cycleMs of event 'slow' 256000 is out of range 0 to 255999");
-    // The limits themselves are accepted; the port is read for UDP only.
+    EXPECT_EQ(error(R"({"events": [{"name": "e"}], "maxOdtEntrySize": 300})"),
+              "variable list: maxOdtEntrySize 300 is out of range 0 to 255");
+    // The limits themselves are accepted; the port is read for UDP only, the
+    // ODT entry size only with events.
     EXPECT_EQ(
         error(R"({"maxCto": 255, "maxDto": 65535, "port": 65535, "timeoutsMs": [0, 0, 0, 0, 0, 0, 65535]})"),
         "(generated)");
     EXPECT_EQ(error(R"({"transport": "serial", "port": 70000})"), "(generated)");
+    EXPECT_EQ(error(R"({"events": [{"name": "e"}], "maxOdtEntrySize": 255})"), "(generated)");
+    EXPECT_EQ(error(R"({"maxOdtEntrySize": 300})"), "(generated)");
 }
 
 // Floating-point numbers whose integer part the target type cannot hold
@@ -202,7 +207,7 @@ TEST(XcpKeys, FloatsBeyondTheirIntegerTypeAreRefused) {
         {R"({"maxDto": -2.5})", "maxDto -2.5 is out of range 0 to 65535"},
         {R"({"timestampSize": 4294967296.0})", "timestampSize 4294967296.0 is out of range 0 to 4294967295"},
         {R"({"events": [{"name": "e"}], "maxOdtEntrySize": 1e10})",
-         "maxOdtEntrySize 10000000000.0 is out of range 0 to 4294967295"},
+         "maxOdtEntrySize 10000000000.0 is out of range 0 to 255"},
         {R"({"events": [{"name": "e", "cycleMs": 1e20}]})",
          "cycleMs of event 'e' 1e+20 is out of range 0 to 255999"},
         {R"({"port": -1e10})", "port -10000000000.0 is out of range 0 to 65535"},
