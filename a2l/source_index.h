@@ -33,9 +33,13 @@ struct SourceIndex {
     struct Object {
         ObjectKind kind = ObjectKind::Measurement;
         bool limitsAreNumbers = false;  // both limit tokens are numbers (next to kind: no padding)
+        bool hasBitMask = false;        // likewise
         std::string name;
         std::uint32_t address = 0;  // as written; 0 without an address token
         TokenSpan addressToken;
+        // MEASUREMENT and CHARACTERISTIC: the number after the first BIT_MASK
+        // that follows the positional fields, exact to the last bit.
+        std::uint64_t bitMask = 0;
         std::string dataTypeOrDeposit;   // MEASUREMENT: data type; others: deposit
         std::string characteristicType;  // CHARACTERISTIC only, e.g. "VALUE"
         TokenSpan dataTypeToken;         // MEASUREMENT only

@@ -1,5 +1,7 @@
 #include "tool/identifier.h"
 
+#include <algorithm>
+
 namespace vk::tool {
 namespace {
 
@@ -21,6 +23,10 @@ std::string makeA2lIdentifier(const std::string& name) {
     if (isDigit(name.front())) id.push_back('_');
     for (const char c : name) id.push_back(keepsByte(c) ? c : '_');
     return id;
+}
+
+bool isA2lIdentifier(std::string_view name) {
+    return !name.empty() && !isDigit(name.front()) && std::all_of(name.begin(), name.end(), keepsByte);
 }
 
 }  // namespace vk::tool

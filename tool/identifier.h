@@ -4,9 +4,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vk::tool {
 
 std::string makeA2lIdentifier(const std::string& name);
+
+// Whether the name is its own identifier, so that nothing else leads to it.
+bool isA2lIdentifier(std::string_view name);
 
 }  // namespace vk::tool

@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "tool/identifier.h"
+
 namespace vk::tool {
 namespace {
 
@@ -58,6 +60,13 @@ bool readIndex(std::string_view key, std::size_t& pos, char open, char close, st
     return true;
 }
 
+// The identifier the generator gives a value's name, or "" where that is the
+// name itself, as it is for most. Identifiers are made byte by byte, so a
+// value's identifier begins every identifier below it.
+std::string identifierOf(const std::string& name) {
+    return isA2lIdentifier(name) ? std::string() : makeA2lIdentifier(name);
+}
+
 // The position of each key by its hash: open addressing over a table of
 // positions, a fraction of the size of a map with a node per key.
 class KeyTable {
@@ -102,11 +111,14 @@ public:
           whole_(std::max<std::uint64_t>(wholeLeaves, 1)) {
         result_.exact.assign(keys.size(), kNoLeaf);
         result_.alias.assign(keys.size(), kNoLeaf);
+        result_.identifier.assign(keys.size(), kNoLeaf);
     }
 
     LeafMatches run() {
-        for (const auto& global : debug_.globals)
-            visit(std::string(global.name), flattenIndices(global.name), global.address, global.typeIndex, 0);
+        for (const auto& global : debug_.globals) {
+            const std::string name(global.name);
+            visit(name, flattenIndices(name), identifierOf(name), global.address, global.typeIndex, 0);
+        }
         return std::move(result_);
     }
 
@@ -129,8 +141,9 @@ private:
     }
 
     // Whether some leaf below a value of this name could carry a wanted key.
-    bool viable(std::string_view name, std::string_view alias) const {
-        return hasKeyWithPrefix(name) || (alias != name && hasKeyWithPrefix(alias));
+    bool viable(std::string_view name, std::string_view alias, std::string_view identifier) const {
+        return hasKeyWithPrefix(name) || (alias != name && hasKeyWithPrefix(alias)) ||
+               (!identifier.empty() && hasKeyWithPrefix(identifier));
     }
 
     // How many leaves flattening gives for a value (saturating), memoised per
@@ -171,10 +184,11 @@ private:
         return count;
     }
 
-    void visit(const std::string& name, const std::string& alias, std::uint64_t address, std::int32_t type,
-               std::int32_t depth) {
+    // `identifier` as identifierOf gives it.
+    void visit(const std::string& name, const std::string& alias, const std::string& identifier,
+               std::uint64_t address, std::int32_t type, std::int32_t depth) {
         const std::uint64_t count = leafCount(type, depth);
-        if (count == 0 || !viable(name, alias)) return;
+        if (count == 0 || !viable(name, alias, identifier)) return;
         if (count <= whole_) {
             std::vector<Variable> part;
             vk::elf::flattenInto(debug_, name, address, type, limit_, part, nullptr, depth);
@@ -183,22 +197,28 @@ private:
         }
         const TypeInfo& entry = *expanded(type, depth);
         if (entry.kind == TypeKind::Array) {
-            visitArray(name, alias, address, entry, depth);
+            visitArray(name, alias, identifier, address, entry, depth);
         } else {
-            visitMembers(name, alias, address, entry, depth);
+            visitMembers(name, alias, identifier, address, entry, depth);
         }
     }
 
-    void visitMembers(const std::string& name, const std::string& alias, std::uint64_t address,
-                      const TypeInfo& aggregate, std::int32_t depth) {
+    void visitMembers(const std::string& name, const std::string& alias, const std::string& identifier,
+                      std::uint64_t address, const TypeInfo& aggregate, std::int32_t depth) {
         for (const Member& member : aggregate.members) {
             // Unnamed members and base classes put their members under the enclosing name.
             const std::string memberName = member.name.empty() ? name : name + "." + std::string(member.name);
             const std::string memberAlias =
                 member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
+            const std::string memberIdentifier =
+                member.name.empty() || (identifier.empty() && isA2lIdentifier(member.name))
+                    ? identifier
+                    : identifierOf(memberName);
             if (member.bitSize == 0) {
-                visit(memberName, memberAlias, address + member.offset, member.type, depth + 1);
-            } else if (member.storageSize != vk::elf::kNoBitWindow && viable(memberName, memberAlias)) {
+                visit(memberName, memberAlias, memberIdentifier, address + member.offset, member.type,
+                      depth + 1);
+            } else if (member.storageSize != vk::elf::kNoBitWindow &&
+                       viable(memberName, memberAlias, memberIdentifier)) {
                 offer(bitField(memberName, address + member.offset, member));
             }
         }
@@ -217,20 +237,23 @@ private:
         return leaf;
     }
 
-    void visitArray(const std::string& name, const std::string& alias, std::uint64_t address,
-                    const TypeInfo& array, std::int32_t depth) {
+    void visitArray(const std::string& name, const std::string& alias, const std::string& identifier,
+                    std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
         const std::uint64_t count = elementCount(array);
         const std::uint64_t taken = std::min(limit_, count);
         const std::uint64_t stride = vk::elf::byteSize(debug_.types, array.target);
-        for (std::uint64_t i : candidates(name, alias, array.dims, count, taken)) {
+        for (std::uint64_t i : candidates(name, alias, identifier, array.dims, count, taken)) {
             const std::string text = indexText(array.dims, count, i);
-            visit(name + text, alias + flattenIndices(text), address + i * stride, array.target, depth + 1);
+            visit(name + text, alias + flattenIndices(text),
+                  identifier.empty() ? identifier : identifier + text, address + i * stride, array.target,
+                  depth + 1);
         }
     }
 
     // The element positions, ascending, that some key may name, read out of the
-    // keys that continue the array's name or alias with an index text.
+    // keys that continue the array's name, alias or identifier with an index text.
     std::vector<std::uint64_t> candidates(const std::string& name, const std::string& alias,
+                                          const std::string& identifier,
                                           const std::vector<std::uint64_t>& dims, std::uint64_t count,
                                           std::uint64_t taken) const {
         std::vector<std::uint64_t> positions;
@@ -241,6 +264,7 @@ private:
         }
         collectPositions(name + "[", '[', ']', dims, count, taken, positions);
         collectPositions(alias + "_", '_', 0, dims, count, taken, positions);
+        if (!identifier.empty()) collectPositions(identifier + "[", '[', ']', dims, count, taken, positions);
         std::sort(positions.begin(), positions.end());
         positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
         return positions;
@@ -286,22 +310,29 @@ private:
         const bool plain =
             leaf.name.find('[') == std::string::npos && leaf.name.find(']') == std::string::npos;
         const std::size_t alias = plain ? exact : keyOf(flattenIndices(leaf.name));
-        const bool takeExact = exact != kNoLeaf && result_.exact[exact] == kNoLeaf;
-        const bool takeAlias = alias != kNoLeaf && result_.alias[alias] == kNoLeaf;
-        if (exact != kNoLeaf && !takeExact)
-            noteElsewhere(result_.exactElsewhere, exact, result_.exact[exact], leaf.address);
-        if (alias != kNoLeaf && !takeAlias)
-            noteElsewhere(result_.aliasElsewhere, alias, result_.alias[alias], leaf.address);
-        if (!takeExact && !takeAlias) return;
+        const std::size_t identifier =
+            isA2lIdentifier(leaf.name) ? exact : keyOf(makeA2lIdentifier(leaf.name));
+        const bool takeExact = take(exact, result_.exact, result_.exactElsewhere, leaf.address);
+        const bool takeAlias = take(alias, result_.alias, result_.aliasElsewhere, leaf.address);
+        const bool takeIdentifier =
+            take(identifier, result_.identifier, result_.identifierElsewhere, leaf.address);
+        if (!takeExact && !takeAlias && !takeIdentifier) return;
         leaf.typedefNames = {};  // not read by the updater; a heap block per leaf
         result_.leaves.push_back(std::move(leaf));
-        if (takeExact) result_.exact[exact] = result_.leaves.size() - 1;
-        if (takeAlias) result_.alias[alias] = result_.leaves.size() - 1;
+        const std::size_t taken = result_.leaves.size() - 1;
+        if (takeExact) result_.exact[exact] = taken;
+        if (takeAlias) result_.alias[alias] = taken;
+        if (takeIdentifier) result_.identifier[identifier] = taken;
     }
 
-    void noteElsewhere(std::vector<std::pair<std::size_t, std::uint64_t>>& list, std::size_t key,
-                       std::size_t first, std::uint64_t address) const {
-        if (result_.leaves[first].address != address) list.emplace_back(key, address);
+    // Whether the leaf is the key's first of a kind; a later one at another
+    // address is noted.
+    bool take(std::size_t key, const std::vector<std::size_t>& first,
+              std::vector<std::pair<std::size_t, std::uint64_t>>& elsewhere, std::uint64_t address) {
+        if (key == kNoLeaf) return false;
+        if (first[key] == kNoLeaf) return true;
+        if (result_.leaves[first[key]].address != address) elsewhere.emplace_back(key, address);
+        return false;
     }
 
     std::size_t keyOf(std::string_view name) const { return keyTable_.find(name); }
