@@ -1,6 +1,6 @@
 #include "tool/identifier.h"
 
-#include <algorithm>
+#include <array>
 
 namespace vk::tool {
 namespace {
@@ -9,9 +9,17 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// A table, since the updater asks about every byte of the names it searches.
+constexpr std::array<bool, 256> kKept = [] {
+    std::array<bool, 256> kept{};
+    for (int c = 0; c < 256; ++c)
+        kept[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+                  c == '.' || c == '[' || c == ']';
+    return kept;
+}();
+
 bool keepsByte(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '_' || c == '.' ||
-           c == '[' || c == ']';
+    return kKept[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -26,7 +34,13 @@ std::string makeA2lIdentifier(const std::string& name) {
 }
 
 bool isA2lIdentifier(std::string_view name) {
-    return !name.empty() && !isDigit(name.front()) && std::all_of(name.begin(), name.end(), keepsByte);
+    return !name.empty() && !isDigit(name.front()) && keepsEveryByte(name);
+}
+
+bool keepsEveryByte(std::string_view text) {
+    for (const char c : text)
+        if (!keepsByte(c)) return false;
+    return true;
 }
 
 }  // namespace vk::tool

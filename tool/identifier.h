@@ -13,4 +13,8 @@ std::string makeA2lIdentifier(const std::string& name);
 // Whether the name is its own identifier, so that nothing else leads to it.
 bool isA2lIdentifier(std::string_view name);
 
+// Whether makeA2lIdentifier keeps every byte of the text as it is: what a
+// name's identifier must know of text appended to the name.
+bool keepsEveryByte(std::string_view text);
+
 }  // namespace vk::tool

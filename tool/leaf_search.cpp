@@ -111,7 +111,6 @@ public:
           whole_(std::max<std::uint64_t>(wholeLeaves, 1)) {
         result_.exact.assign(keys.size(), kNoLeaf);
         result_.alias.assign(keys.size(), kNoLeaf);
-        result_.identifier.assign(keys.size(), kNoLeaf);
     }
 
     LeafMatches run() {
@@ -192,7 +191,7 @@ private:
         if (count <= whole_) {
             std::vector<Variable> part;
             vk::elf::flattenInto(debug_, name, address, type, limit_, part, nullptr, depth);
-            for (Variable& leaf : part) offer(std::move(leaf));
+            for (Variable& leaf : part) offer(std::move(leaf), identifier.empty() ? name.size() : 0);
             return;
         }
         const TypeInfo& entry = *expanded(type, depth);
@@ -211,7 +210,7 @@ private:
             const std::string memberAlias =
                 member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
             const std::string memberIdentifier =
-                member.name.empty() || (identifier.empty() && isA2lIdentifier(member.name))
+                member.name.empty() || (identifier.empty() && keepsEveryByte(member.name))
                     ? identifier
                     : identifierOf(memberName);
             if (member.bitSize == 0) {
@@ -219,7 +218,8 @@ private:
                       depth + 1);
             } else if (member.storageSize != vk::elf::kNoBitWindow &&
                        viable(memberName, memberAlias, memberIdentifier)) {
-                offer(bitField(memberName, address + member.offset, member));
+                offer(bitField(memberName, address + member.offset, member),
+                      memberIdentifier.empty() ? memberName.size() : 0);
             }
         }
     }
@@ -305,33 +305,44 @@ private:
         }
     }
 
-    void offer(Variable&& leaf) {
+    // The first `ownIdentifier` bytes of the leaf's name are known to be their
+    // own identifier (a non-empty name), so only the rest needs a look.
+    void offer(Variable&& leaf, std::size_t ownIdentifier) {
         const std::size_t exact = keyOf(leaf.name);
         const bool plain =
             leaf.name.find('[') == std::string::npos && leaf.name.find(']') == std::string::npos;
         const std::size_t alias = plain ? exact : keyOf(flattenIndices(leaf.name));
         const std::size_t identifier =
-            isA2lIdentifier(leaf.name) ? exact : keyOf(makeA2lIdentifier(leaf.name));
-        const bool takeExact = take(exact, result_.exact, result_.exactElsewhere, leaf.address);
-        const bool takeAlias = take(alias, result_.alias, result_.aliasElsewhere, leaf.address);
+            (ownIdentifier > 0 ? keepsEveryByte(std::string_view(leaf.name).substr(ownIdentifier))
+                               : isA2lIdentifier(leaf.name))
+                ? kNoLeaf
+                : keyOf(makeA2lIdentifier(leaf.name));
+        std::size_t* exactFirst = exact == kNoLeaf ? nullptr : &result_.exact[exact];
+        std::size_t* aliasFirst = alias == kNoLeaf ? nullptr : &result_.alias[alias];
+        // A map's values stay where they are while it grows.
+        std::size_t* identifierFirst =
+            identifier == kNoLeaf ? nullptr
+                                  : &result_.identifier.try_emplace(identifier, kNoLeaf).first->second;
+        const bool takeExact = take(exactFirst, exact, result_.exactElsewhere, leaf.address);
+        const bool takeAlias = take(aliasFirst, alias, result_.aliasElsewhere, leaf.address);
         const bool takeIdentifier =
-            take(identifier, result_.identifier, result_.identifierElsewhere, leaf.address);
+            take(identifierFirst, identifier, result_.identifierElsewhere, leaf.address);
         if (!takeExact && !takeAlias && !takeIdentifier) return;
         leaf.typedefNames = {};  // not read by the updater; a heap block per leaf
         result_.leaves.push_back(std::move(leaf));
         const std::size_t taken = result_.leaves.size() - 1;
-        if (takeExact) result_.exact[exact] = taken;
-        if (takeAlias) result_.alias[alias] = taken;
-        if (takeIdentifier) result_.identifier[identifier] = taken;
+        if (takeExact) *exactFirst = taken;
+        if (takeAlias) *aliasFirst = taken;
+        if (takeIdentifier) *identifierFirst = taken;
     }
 
     // Whether the leaf is the key's first of a kind; a later one at another
     // address is noted.
-    bool take(std::size_t key, const std::vector<std::size_t>& first,
+    bool take(const std::size_t* first, std::size_t key,
               std::vector<std::pair<std::size_t, std::uint64_t>>& elsewhere, std::uint64_t address) {
-        if (key == kNoLeaf) return false;
-        if (first[key] == kNoLeaf) return true;
-        if (result_.leaves[first[key]].address != address) elsewhere.emplace_back(key, address);
+        if (first == nullptr) return false;
+        if (*first == kNoLeaf) return true;
+        if (result_.leaves[*first].address != address) elsewhere.emplace_back(key, address);
         return false;
     }
 

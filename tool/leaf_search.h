@@ -11,6 +11,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,11 +25,13 @@ inline constexpr std::size_t kNoLeaf = ~std::size_t{0};
 struct LeafMatches {
     std::deque<vk::elf::Variable> leaves;  // only those that some key names; never moved
     // Per key, by its position in the key list: the first leaf in flattening order
-    // whose name is the key, the first whose alias is the key, and the first
-    // whose A2L identifier (makeA2lIdentifier) is the key; kNoLeaf if none.
+    // whose name is the key, and the first whose alias is the key; kNoLeaf if none.
     std::vector<std::size_t> exact;
     std::vector<std::size_t> alias;
-    std::vector<std::size_t> identifier;
+    // By key position, for the few keys that it leads to: the first leaf whose
+    // name is no A2L identifier and whose identifier (makeA2lIdentifier) is the
+    // key. A name that is its own identifier is found as itself.
+    std::unordered_map<std::size_t, std::size_t> identifier;
     // Per later leaf named (aliased, identified) like a key but at another address
     // than that key's first leaf of the kind: the key's position and the address.
     // Names are mostly unique, so these stay short.

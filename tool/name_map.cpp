@@ -31,15 +31,16 @@ NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Sym
     auto note = [this](std::size_t k, std::uint64_t address) {
         if (address != entries_[k].address) elsewhere_.emplace_back(k, address);
     };
-    for (const std::vector<std::size_t>* first : {&matches.exact, &matches.alias, &matches.identifier}) {
-        for (std::size_t k = 0; k < keys_.size(); ++k) {
-            if ((*first)[k] == kNoLeaf) continue;
-            const vk::elf::Variable& v = leaves_[(*first)[k]];
-            if (!found_[k]) entries_[k] = AddressEntry{&v, v.address, v.size};
-            found_[k] = true;
-            note(k, v.address);
-        }
-    }
+    auto take = [&](std::size_t k, std::size_t leaf) {
+        const vk::elf::Variable& v = leaves_[leaf];
+        if (!found_[k]) entries_[k] = AddressEntry{&v, v.address, v.size};
+        found_[k] = true;
+        note(k, v.address);
+    };
+    for (const std::vector<std::size_t>* first : {&matches.exact, &matches.alias})
+        for (std::size_t k = 0; k < keys_.size(); ++k)
+            if ((*first)[k] != kNoLeaf) take(k, (*first)[k]);
+    for (const auto& [k, leaf] : matches.identifier) take(k, leaf);
     for (const auto* later : {&matches.exactElsewhere, &matches.aliasElsewhere, &matches.identifierElsewhere})
         for (const auto& [k, address] : *later) note(k, address);
     std::vector<std::size_t> symbolOnly;
