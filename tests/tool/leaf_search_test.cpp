@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -174,18 +173,11 @@ TypeInfo aggregate(TypeKind kind, std::vector<Member> members, std::uint64_t siz
 }
 
 TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInEveryFixture) {
-    std::size_t images = 0;
-    for (const auto& file : std::filesystem::directory_iterator(VK_FIXTURE_DIR)) {
-        if (file.path().extension() != ".elf") continue;
-        auto elf = vk::elf::loadElf(file.path());
-        if (!elf.ok()) continue;
-        auto debug = vk::elf::loadDwarf(elf.value());
-        if (!debug.ok()) continue;
-        const std::string name = file.path().filename().string();
-        expectSameAsFlattening(debug.value(), 1048576, name);
-        expectSameAsFlattening(debug.value(), 2, name + " limit 2");
-        ++images;
-    }
+    const std::size_t images = testing::forEachLoadableFixture(
+        false, [](const std::string& name, const vk::elf::ElfFile&, const DebugInfo& debug) {
+            expectSameAsFlattening(debug, 1048576, name);
+            expectSameAsFlattening(debug, 2, name + " limit 2");
+        });
     EXPECT_GE(images, 100u);
 }
 
@@ -275,14 +267,14 @@ TEST(FlattenIndices, TurnsIndicesIntoUnderscores) {
     EXPECT_EQ(flattenIndices(""), "");
 }
 
-TEST(NameMap, ExactNamesBeforeAliasesBeforeIdentifiersBeforeSymbols) {
+TEST(NameMap, ExactNamesBeforeAliasesBeforeSymbols) {
     for (const char* variant : {"x86_64", "ppc"}) {
         SCOPED_TRACE(variant);
         const testing::Image image = testing::loadImage("update_after", variant);
         const auto symbols = vk::elf::readSymbols(image.elf);
-        NameMap names(image.debug, symbols,
-                      {"buf[2]", "buf_2", "buf_3", "map_2_1", "_start.ticks", "path[3].y", "nowhere", "buf_3",
-                       "temp__rature", "a_b", "va"});
+        NameMap names(
+            image.debug, symbols,
+            {"buf[2]", "buf_2", "buf_3", "map_2_1", "_start.ticks", "path[3].y", "nowhere", "buf_3"});
 
         const AddressEntry* exact = names.find("buf[2]");
         ASSERT_NE(exact, nullptr);
@@ -299,25 +291,6 @@ TEST(NameMap, ExactNamesBeforeAliasesBeforeIdentifiersBeforeSymbols) {
         EXPECT_EQ(names.ambiguousAddresses("buf_2"),
                   (std::vector<std::uint64_t>{std::min(own->address, exact->address),
                                               std::max(own->address, exact->address)}));
-
-        // Identifiers as generate makes them; a_b is also that of a$b.
-        const AddressEntry* made = names.find("temp__rature");
-        ASSERT_NE(made, nullptr);
-        ASSERT_NE(made->variable, nullptr);
-        EXPECT_EQ(made->variable->name, "temp\xC3\xA9rature");
-        EXPECT_TRUE(names.ambiguousAddresses("temp__rature").empty());
-        const std::uint64_t dollar = image.leaf("a$b").address, underscore = image.leaf("a_b").address;
-        EXPECT_EQ(names.find("a_b")->address, underscore);
-        EXPECT_EQ(names.ambiguousAddresses("a_b"),
-                  (std::vector<std::uint64_t>{std::min(dollar, underscore), std::max(dollar, underscore)}));
-
-        // Only the symbol table names the array va; the debug information says what it is.
-        const vk::elf::GlobalVariable* va = names.symbolVariable("va");
-        ASSERT_NE(va, nullptr);
-        EXPECT_EQ(va->name, "va");
-        EXPECT_EQ(vk::elf::typeName(image.debug, va->typeIndex), "int16[2]");
-        EXPECT_EQ(names.symbolVariable("_start.ticks"), nullptr);
-        EXPECT_EQ(names.symbolVariable("buf_3"), nullptr);
 
         const AddressEntry* alias = names.find("buf_3");
         ASSERT_NE(alias, nullptr);

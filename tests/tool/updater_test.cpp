@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -292,31 +291,25 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
 // ASCII, a$b beside a_b) and bit fields, for measurements and parameters alike;
 // a name that leads to two variables is only reported.
 TEST(Update, GeneratedFromItsOwnElfStaysAsItIs) {
-    std::size_t images = 0;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(VK_FIXTURE_DIR)) {
-        if (file.path().extension() != ".elf") continue;
-        auto elf = vk::elf::loadElf(file.path());
-        if (!elf.ok()) continue;
-        auto debug = vk::elf::loadDwarf(elf.value());
-        if (!debug.ok()) continue;
-        const std::string name = file.path().filename().string();
-        for (const char* list : {R"({"variables": [{"name": "*", "pointer": true}]})",
-                                 R"({"variables": [{"name": "*", "pointer": true, "parameter": true}]})"}) {
-            SCOPED_TRACE(name + " " + list);
-            auto generated = generate(elf.value(), debug.value(), list, "fw");
-            ASSERT_TRUE(generated.ok()) << generated.error().message();
-            auto result = update(elf.value(), debug.value(), generated.value().text);
-            ASSERT_TRUE(result.ok()) << result.error().message();
-            const UpdateReport& r = result.value();
-            EXPECT_EQ(r.text, generated.value().text);
-            EXPECT_EQ(r.changed, std::vector<std::string>{});
-            EXPECT_EQ(r.notInElf, std::vector<std::string>{});
-            for (std::size_t i = debug.value().warnings.size(); i < r.warnings.size(); ++i)
-                EXPECT_NE(r.warnings[i].find(" (ambiguous, not changed - check)"), std::string::npos)
-                    << r.warnings[i];
-        }
-        ++images;
-    }
+    const std::size_t images = testing::forEachLoadableFixture(
+        true, [](const std::string& name, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+            for (const char* list :
+                 {R"({"variables": [{"name": "*", "pointer": true}]})",
+                  R"({"variables": [{"name": "*", "pointer": true, "parameter": true}]})"}) {
+                SCOPED_TRACE(name + " " + list);
+                auto generated = generate(elf, debug, list, "fw");
+                ASSERT_TRUE(generated.ok()) << generated.error().message();
+                auto result = update(elf, debug, generated.value().text);
+                ASSERT_TRUE(result.ok()) << result.error().message();
+                const UpdateReport& r = result.value();
+                EXPECT_EQ(r.text, generated.value().text);
+                EXPECT_EQ(r.changed, std::vector<std::string>{});
+                EXPECT_EQ(r.notInElf, std::vector<std::string>{});
+                for (std::size_t i = debug.warnings.size(); i < r.warnings.size(); ++i)
+                    EXPECT_NE(r.warnings[i].find(" (ambiguous, not changed - check)"), std::string::npos)
+                        << r.warnings[i];
+            }
+        });
     EXPECT_GE(images, 300u);
 }
 
