@@ -28,9 +28,9 @@ struct LeafMatches {
     // whose name is the key, and the first whose alias is the key; kNoLeaf if none.
     std::vector<std::size_t> exact;
     std::vector<std::size_t> alias;
-    // By key position, for the few keys that it leads to: the first leaf whose
-    // name is no A2L identifier and whose identifier (makeA2lIdentifier) is the
-    // key. A name that is its own identifier is found as itself.
+    // For the few keys that such a leaf leads to, by key position: the first leaf
+    // whose name is no A2L identifier but whose identifier (makeA2lIdentifier)
+    // is the key. A name that is its own identifier is found as itself.
     std::unordered_map<std::size_t, std::size_t> identifier;
     // Per later leaf named (aliased, identified) like a key but at another address
     // than that key's first leaf of the kind: the key's position and the address.
