@@ -10,9 +10,9 @@ std::uint8_t readAddressExtension(const Block& block, std::uint64_t start) {
 }
 
 std::optional<std::uint64_t> readBitMask(const Block& block, std::uint64_t start) {
-    const std::optional<double> value = numberAfterKeyword(block, start, "BIT_MASK");
-    if (!value) return std::nullopt;
-    return truncateToUint64(*value);
+    const std::uint64_t i = indexAfterKeyword(block, start, "BIT_MASK");
+    if (i >= block.tokens.size() || block.tokens[i].kind != TokenKind::Number) return std::nullopt;
+    return unsignedValue(block.tokens[i]);
 }
 
 std::uint32_t readElementCount(const Block& block, std::uint64_t start, std::string_view countKeyword) {

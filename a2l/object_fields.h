@@ -15,7 +15,8 @@ namespace vk::a2l {
 // ECU_ADDRESS_EXTENSION: low 8 bits of the 32-bit truncation; 0 when absent.
 std::uint8_t readAddressExtension(const Block& block, std::uint64_t start);
 
-// BIT_MASK as an unsigned 64-bit value.
+// BIT_MASK as an unsigned 64-bit value, all 64 bits exact when written as a
+// whole number (negative ones wrap).
 std::optional<std::uint64_t> readBitMask(const Block& block, std::uint64_t start);
 
 // 1, or the number after countKeyword (ARRAY_SIZE or NUMBER); a MATRIX_DIM

@@ -33,6 +33,17 @@ void findEcuAddress(const char* origin, const std::vector<Token>& tokens, Source
     }
 }
 
+// As the object reader finds it: the first BIT_MASK word after the positional
+// fields, when a number follows it.
+void findBitMask(const std::vector<Token>& tokens, std::size_t fields, SourceIndex::Object& object) {
+    for (std::size_t i = fields; i + 1 < tokens.size(); ++i) {
+        if (!tokens[i].is("BIT_MASK")) continue;
+        object.hasBitMask = tokens[i + 1].kind == TokenKind::Number;
+        if (object.hasBitMask) object.bitMask = unsignedValue(tokens[i + 1]);
+        return;
+    }
+}
+
 bool indexMeasurement(const char* origin, const std::vector<Token>& t, SourceIndex::Object& object) {
     if (t.size() < 3) return false;
     object.kind = ObjectKind::Measurement;
@@ -44,6 +55,7 @@ bool indexMeasurement(const char* origin, const std::vector<Token>& t, SourceInd
         object.lowerLimitToken = spanOf(origin, t[6]);
         object.upperLimitToken = spanOf(origin, t[7]);
         object.limitsAreNumbers = t[6].kind == TokenKind::Number && t[7].kind == TokenKind::Number;
+        findBitMask(t, 8, object);
     }
     if (t.size() >= 5) findEcuAddress(origin, t, object);
     return true;
@@ -61,6 +73,7 @@ bool indexCharacteristic(const char* origin, const std::vector<Token>& t, Source
         object.conversionToken = spanOf(origin, t[6]);
         object.lowerLimitToken = spanOf(origin, t[7]);
         object.upperLimitToken = spanOf(origin, t[8]);
+        findBitMask(t, 9, object);
     }
     return true;
 }

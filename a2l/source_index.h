@@ -31,11 +31,16 @@ enum class ObjectKind : std::uint8_t {
 
 struct SourceIndex {
     struct Object {
+        // The small fields first, together, so that no padding comes between them.
         ObjectKind kind = ObjectKind::Measurement;
-        bool limitsAreNumbers = false;  // both limit tokens are numbers (next to kind: no padding)
-        std::string name;
+        bool limitsAreNumbers = false;  // both limit tokens are numbers
+        bool hasBitMask = false;
         std::uint32_t address = 0;  // as written; 0 without an address token
+        std::string name;
         TokenSpan addressToken;
+        // MEASUREMENT and CHARACTERISTIC: the number after the first BIT_MASK
+        // that follows the positional fields, exact to the last bit.
+        std::uint64_t bitMask = 0;
         std::string dataTypeOrDeposit;   // MEASUREMENT: data type; others: deposit
         std::string characteristicType;  // CHARACTERISTIC only, e.g. "VALUE"
         TokenSpan dataTypeToken;         // MEASUREMENT only

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "a2l/char_classes.h"
+#include "a2l/truncate.h"
 
 namespace vk::a2l {
 
@@ -92,6 +93,25 @@ Token classifyWord(std::string_view text, std::uint32_t line) {
     if (end == last) token.kind = TokenKind::Number;
     token.number = value;
     return token;
+}
+
+std::uint64_t unsignedValue(const Token& number) {
+    std::string_view text = number.text;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    std::uint64_t value = 0;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(text.data(), last, value, base);
+    if (text.empty() || ec != std::errc() || end != last) return truncateToUint64(number.number);
+    return negative ? std::uint64_t{0} - value : value;
 }
 
 }  // namespace vk::a2l

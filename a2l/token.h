@@ -36,4 +36,10 @@ std::string unescape(std::string_view text);
 // Classifies a run of word characters as a number or a word and fills its value.
 Token classifyWord(std::string_view text, std::uint32_t line);
 
+// A number token as an unsigned 64-bit integer: all 64 bits exact when it is
+// written as a whole number (decimal or "0x", a minus sign wrapping), which
+// its double value is not; otherwise that value truncated, 2^64 and more
+// giving 0.
+std::uint64_t unsignedValue(const Token& number);
+
 }  // namespace vk::a2l

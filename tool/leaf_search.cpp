@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "tool/identifier.h"
+
 namespace vk::tool {
 namespace {
 
@@ -58,6 +60,13 @@ bool readIndex(std::string_view key, std::size_t& pos, char open, char close, st
     return true;
 }
 
+// The identifier the generator gives a value's name, or "" where that is the
+// name itself, as it is for most. Identifiers are made byte by byte, so a
+// value's identifier begins every identifier below it.
+std::string identifierOf(const std::string& name) {
+    return isA2lIdentifier(name) ? std::string() : makeA2lIdentifier(name);
+}
+
 // The position of each key by its hash: open addressing over a table of
 // positions, a fraction of the size of a map with a node per key.
 class KeyTable {
@@ -105,8 +114,10 @@ public:
     }
 
     LeafMatches run() {
-        for (const auto& global : debug_.globals)
-            visit(std::string(global.name), flattenIndices(global.name), global.address, global.typeIndex, 0);
+        for (const auto& global : debug_.globals) {
+            const std::string name(global.name);
+            visit(name, flattenIndices(name), identifierOf(name), global.address, global.typeIndex, 0);
+        }
         return std::move(result_);
     }
 
@@ -129,8 +140,9 @@ private:
     }
 
     // Whether some leaf below a value of this name could carry a wanted key.
-    bool viable(std::string_view name, std::string_view alias) const {
-        return hasKeyWithPrefix(name) || (alias != name && hasKeyWithPrefix(alias));
+    bool viable(std::string_view name, std::string_view alias, std::string_view identifier) const {
+        return hasKeyWithPrefix(name) || (alias != name && hasKeyWithPrefix(alias)) ||
+               (!identifier.empty() && hasKeyWithPrefix(identifier));
     }
 
     // How many leaves flattening gives for a value (saturating), memoised per
@@ -171,35 +183,43 @@ private:
         return count;
     }
 
-    void visit(const std::string& name, const std::string& alias, std::uint64_t address, std::int32_t type,
-               std::int32_t depth) {
+    // `identifier` as identifierOf gives it.
+    void visit(const std::string& name, const std::string& alias, const std::string& identifier,
+               std::uint64_t address, std::int32_t type, std::int32_t depth) {
         const std::uint64_t count = leafCount(type, depth);
-        if (count == 0 || !viable(name, alias)) return;
+        if (count == 0 || !viable(name, alias, identifier)) return;
         if (count <= whole_) {
             std::vector<Variable> part;
             vk::elf::flattenInto(debug_, name, address, type, limit_, part, nullptr, depth);
-            for (Variable& leaf : part) offer(std::move(leaf));
+            for (Variable& leaf : part) offer(std::move(leaf), identifier.empty() ? name.size() : 0);
             return;
         }
         const TypeInfo& entry = *expanded(type, depth);
         if (entry.kind == TypeKind::Array) {
-            visitArray(name, alias, address, entry, depth);
+            visitArray(name, alias, identifier, address, entry, depth);
         } else {
-            visitMembers(name, alias, address, entry, depth);
+            visitMembers(name, alias, identifier, address, entry, depth);
         }
     }
 
-    void visitMembers(const std::string& name, const std::string& alias, std::uint64_t address,
-                      const TypeInfo& aggregate, std::int32_t depth) {
+    void visitMembers(const std::string& name, const std::string& alias, const std::string& identifier,
+                      std::uint64_t address, const TypeInfo& aggregate, std::int32_t depth) {
         for (const Member& member : aggregate.members) {
             // Unnamed members and base classes put their members under the enclosing name.
             const std::string memberName = member.name.empty() ? name : name + "." + std::string(member.name);
             const std::string memberAlias =
                 member.name.empty() ? alias : alias + "." + flattenIndices(member.name);
+            const std::string memberIdentifier =
+                member.name.empty() || (identifier.empty() && keepsEveryByte(member.name))
+                    ? identifier
+                    : identifierOf(memberName);
             if (member.bitSize == 0) {
-                visit(memberName, memberAlias, address + member.offset, member.type, depth + 1);
-            } else if (member.storageSize != vk::elf::kNoBitWindow && viable(memberName, memberAlias)) {
-                offer(bitField(memberName, address + member.offset, member));
+                visit(memberName, memberAlias, memberIdentifier, address + member.offset, member.type,
+                      depth + 1);
+            } else if (member.storageSize != vk::elf::kNoBitWindow &&
+                       viable(memberName, memberAlias, memberIdentifier)) {
+                offer(bitField(memberName, address + member.offset, member),
+                      memberIdentifier.empty() ? memberName.size() : 0);
             }
         }
     }
@@ -217,20 +237,23 @@ private:
         return leaf;
     }
 
-    void visitArray(const std::string& name, const std::string& alias, std::uint64_t address,
-                    const TypeInfo& array, std::int32_t depth) {
+    void visitArray(const std::string& name, const std::string& alias, const std::string& identifier,
+                    std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
         const std::uint64_t count = elementCount(array);
         const std::uint64_t taken = std::min(limit_, count);
         const std::uint64_t stride = vk::elf::byteSize(debug_.types, array.target);
-        for (std::uint64_t i : candidates(name, alias, array.dims, count, taken)) {
+        for (std::uint64_t i : candidates(name, alias, identifier, array.dims, count, taken)) {
             const std::string text = indexText(array.dims, count, i);
-            visit(name + text, alias + flattenIndices(text), address + i * stride, array.target, depth + 1);
+            visit(name + text, alias + flattenIndices(text),
+                  identifier.empty() ? identifier : identifier + text, address + i * stride, array.target,
+                  depth + 1);
         }
     }
 
     // The element positions, ascending, that some key may name, read out of the
-    // keys that continue the array's name or alias with an index text.
+    // keys that continue the array's name, alias or identifier with an index text.
     std::vector<std::uint64_t> candidates(const std::string& name, const std::string& alias,
+                                          const std::string& identifier,
                                           const std::vector<std::uint64_t>& dims, std::uint64_t count,
                                           std::uint64_t taken) const {
         std::vector<std::uint64_t> positions;
@@ -241,6 +264,7 @@ private:
         }
         collectPositions(name + "[", '[', ']', dims, count, taken, positions);
         collectPositions(alias + "_", '_', 0, dims, count, taken, positions);
+        if (!identifier.empty()) collectPositions(identifier + "[", '[', ']', dims, count, taken, positions);
         std::sort(positions.begin(), positions.end());
         positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
         return positions;
@@ -281,27 +305,45 @@ private:
         }
     }
 
-    void offer(Variable&& leaf) {
+    // The first `ownIdentifier` bytes of the leaf's name are known to be their
+    // own identifier (a non-empty name), so only the rest needs a look.
+    void offer(Variable&& leaf, std::size_t ownIdentifier) {
         const std::size_t exact = keyOf(leaf.name);
         const bool plain =
             leaf.name.find('[') == std::string::npos && leaf.name.find(']') == std::string::npos;
         const std::size_t alias = plain ? exact : keyOf(flattenIndices(leaf.name));
-        const bool takeExact = exact != kNoLeaf && result_.exact[exact] == kNoLeaf;
-        const bool takeAlias = alias != kNoLeaf && result_.alias[alias] == kNoLeaf;
-        if (exact != kNoLeaf && !takeExact)
-            noteElsewhere(result_.exactElsewhere, exact, result_.exact[exact], leaf.address);
-        if (alias != kNoLeaf && !takeAlias)
-            noteElsewhere(result_.aliasElsewhere, alias, result_.alias[alias], leaf.address);
-        if (!takeExact && !takeAlias) return;
+        const std::size_t identifier =
+            (ownIdentifier > 0 ? keepsEveryByte(std::string_view(leaf.name).substr(ownIdentifier))
+                               : isA2lIdentifier(leaf.name))
+                ? kNoLeaf
+                : keyOf(makeA2lIdentifier(leaf.name));
+        std::size_t* exactFirst = exact == kNoLeaf ? nullptr : &result_.exact[exact];
+        std::size_t* aliasFirst = alias == kNoLeaf ? nullptr : &result_.alias[alias];
+        // A map's values stay where they are while it grows.
+        std::size_t* identifierFirst =
+            identifier == kNoLeaf ? nullptr
+                                  : &result_.identifier.try_emplace(identifier, kNoLeaf).first->second;
+        const bool takeExact = take(exactFirst, exact, result_.exactElsewhere, leaf.address);
+        const bool takeAlias = take(aliasFirst, alias, result_.aliasElsewhere, leaf.address);
+        const bool takeIdentifier =
+            take(identifierFirst, identifier, result_.identifierElsewhere, leaf.address);
+        if (!takeExact && !takeAlias && !takeIdentifier) return;
         leaf.typedefNames = {};  // not read by the updater; a heap block per leaf
         result_.leaves.push_back(std::move(leaf));
-        if (takeExact) result_.exact[exact] = result_.leaves.size() - 1;
-        if (takeAlias) result_.alias[alias] = result_.leaves.size() - 1;
+        const std::size_t taken = result_.leaves.size() - 1;
+        if (takeExact) *exactFirst = taken;
+        if (takeAlias) *aliasFirst = taken;
+        if (takeIdentifier) *identifierFirst = taken;
     }
 
-    void noteElsewhere(std::vector<std::pair<std::size_t, std::uint64_t>>& list, std::size_t key,
-                       std::size_t first, std::uint64_t address) const {
-        if (result_.leaves[first].address != address) list.emplace_back(key, address);
+    // Whether the leaf is the key's first of a kind; a later one at another
+    // address is noted.
+    bool take(const std::size_t* first, std::size_t key,
+              std::vector<std::pair<std::size_t, std::uint64_t>>& elsewhere, std::uint64_t address) {
+        if (first == nullptr) return false;
+        if (*first == kNoLeaf) return true;
+        if (result_.leaves[*first].address != address) elsewhere.emplace_back(key, address);
+        return false;
     }
 
     std::size_t keyOf(std::string_view name) const { return keyTable_.find(name); }

@@ -1,8 +1,9 @@
 // Finds the scalar leaves of an ELF file's global variables that an A2L text
-// names, exactly or through their alias, without expanding the rest. Flattening
-// everything with the updater's array limit would let a small file with nested
-// arrays of a million elements each outgrow any memory; this search expands only
-// the parts whose names lead to a wanted key, and only small parts whole.
+// names, exactly, through their alias or through the identifier the generator
+// gives them, without expanding the rest. Flattening everything with the
+// updater's array limit would let a small file with nested arrays of a million
+// elements each outgrow any memory; this search expands only the parts whose
+// names lead to a wanted key, and only small parts whole.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,11 +28,16 @@ struct LeafMatches {
     // whose name is the key, and the first whose alias is the key; kNoLeaf if none.
     std::vector<std::size_t> exact;
     std::vector<std::size_t> alias;
-    // Per later leaf named (or aliased) like a key but at another address than
-    // that key's first leaf: the key's position and the address. Names are
-    // mostly unique, so these stay short.
+    // For the few keys that such a leaf leads to, by key position: the first leaf
+    // whose name is no A2L identifier but whose identifier (makeA2lIdentifier)
+    // is the key. A name that is its own identifier is found as itself.
+    std::unordered_map<std::size_t, std::size_t> identifier;
+    // Per later leaf named (aliased, identified) like a key but at another address
+    // than that key's first leaf of the kind: the key's position and the address.
+    // Names are mostly unique, so these stay short.
     std::vector<std::pair<std::size_t, std::uint64_t>> exactElsewhere;
     std::vector<std::pair<std::size_t, std::uint64_t>> aliasElsewhere;
+    std::vector<std::pair<std::size_t, std::uint64_t>> identifierElsewhere;
 };
 
 // The same leaves, in the same order of precedence, as expanding every global with

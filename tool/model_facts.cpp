@@ -35,7 +35,7 @@ ModelFacts::ModelFacts(const vk::a2l::Module& module)
             linearConversions_.emplace(method.name, *line);
     }
     for (const auto& m : module.measurements) {
-        if (m.bitMask && module.findMeasurement(m.name) == &m) bitMasks_.emplace(m.name, *m.bitMask);
+        if (m.elementCount != 1 && module.findMeasurement(m.name) == &m) arrays_.insert(m.name);
     }
     for (const auto& c : module.characteristics) {
         if (c.type == vk::a2l::CharacteristicType::Value && module.findCharacteristic(c.name) == &c)
@@ -43,23 +43,21 @@ ModelFacts::ModelFacts(const vk::a2l::Module& module)
     }
     for (const auto& layout : module.recordLayouts) {
         if (layout.fncValues && module.findRecordLayout(layout.name) == &layout)
-            fncValuesSizes_.emplace(layout.name, vk::a2l::dataTypeSize(layout.fncValues->dataType));
+            fncValuesTypes_.emplace(layout.name, layout.fncValues->dataType);
     }
 }
 
-std::optional<std::uint64_t> ModelFacts::bitMask(std::string_view measurement) const {
-    auto it = bitMasks_.find(std::string(measurement));
-    if (it == bitMasks_.end()) return std::nullopt;
-    return it->second;
+bool ModelFacts::isArray(std::string_view measurement) const {
+    return arrays_.count(std::string(measurement)) != 0;
 }
 
 bool ModelFacts::isValue(std::string_view characteristic) const {
     return values_.count(std::string(characteristic)) != 0;
 }
 
-std::optional<std::uint64_t> ModelFacts::fncValuesSize(std::string_view recordLayout) const {
-    auto it = fncValuesSizes_.find(std::string(recordLayout));
-    if (it == fncValuesSizes_.end()) return std::nullopt;
+std::optional<vk::a2l::DataType> ModelFacts::fncValuesType(std::string_view recordLayout) const {
+    auto it = fncValuesTypes_.find(std::string(recordLayout));
+    if (it == fncValuesTypes_.end()) return std::nullopt;
     return it->second;
 }
 

@@ -32,21 +32,22 @@ public:
     // table's limits are raw values, so it counts as the identity.
     std::optional<LinearConversion> linearConversion(std::string_view compuMethod) const;
 
-    // The BIT_MASK of the first MEASUREMENT of that name, when it has one.
-    std::optional<std::uint64_t> bitMask(std::string_view measurement) const;
+    // Whether the first MEASUREMENT of that name describes several elements
+    // (ARRAY_SIZE or MATRIX_DIM).
+    bool isArray(std::string_view measurement) const;
     // Whether the first CHARACTERISTIC of that name is of type VALUE.
     bool isValue(std::string_view characteristic) const;
-    // The size of the FNC_VALUES data type of the first RECORD_LAYOUT of that
-    // name, when it has FNC_VALUES.
-    std::optional<std::uint64_t> fncValuesSize(std::string_view recordLayout) const;
+    // The FNC_VALUES data type of the first RECORD_LAYOUT of that name, when it
+    // has FNC_VALUES.
+    std::optional<vk::a2l::DataType> fncValuesType(std::string_view recordLayout) const;
 
 private:
     std::string moduleName_;
     std::optional<vk::a2l::ByteOrder> byteOrder_;
     std::unordered_map<std::string, LinearConversion> linearConversions_;
-    std::unordered_map<std::string, std::uint64_t> bitMasks_;
+    std::unordered_set<std::string> arrays_;
     std::unordered_set<std::string> values_;
-    std::unordered_map<std::string, std::uint64_t> fncValuesSizes_;
+    std::unordered_map<std::string, vk::a2l::DataType> fncValuesTypes_;
 };
 
 }  // namespace vk::tool

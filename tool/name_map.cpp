@@ -1,6 +1,7 @@
 #include "tool/name_map.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "tool/leaf_search.h"
@@ -21,19 +22,28 @@ NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Sym
     leaves_ = std::move(matches.leaves);
     entries_.assign(keys_.size(), AddressEntry{});
     found_.assign(keys_.size(), false);
-    // Exact names before aliases before symbols, whatever order they were found in.
-    for (std::size_t k = 0; k < keys_.size(); ++k) {
-        const std::size_t leaf = matches.exact[k] != kNoLeaf ? matches.exact[k] : matches.alias[k];
-        if (leaf == kNoLeaf) continue;
+    // Exact names before aliases before identifiers before symbols, whatever
+    // order they were found in; every address a name leads to is kept, since
+    // none of these ways outranks another: buf_2 may be the variable buf_2 or
+    // the element buf[2], a_b the variable a_b or the identifier of a$b.
+    // Each kind is taken for every key before the next, so that a key's entry
+    // is settled before any address is compared with it.
+    auto note = [this](std::size_t k, std::uint64_t address) {
+        if (address != entries_[k].address) elsewhere_.emplace_back(k, address);
+    };
+    auto take = [&](std::size_t k, std::size_t leaf) {
         const vk::elf::Variable& v = leaves_[leaf];
-        entries_[k] = AddressEntry{&v, v.address, v.size};
+        if (!found_[k]) entries_[k] = AddressEntry{&v, v.address, v.size};
         found_[k] = true;
-    }
-    // An exact name outranks an alias: the variable buf_2 is what buf_2 names,
-    // not the element buf[2], so only the deciding kind of leaf counts.
-    elsewhere_ = std::move(matches.exactElsewhere);
-    for (const auto& [k, address] : matches.aliasElsewhere)
-        if (matches.exact[k] == kNoLeaf) elsewhere_.emplace_back(k, address);
+        note(k, v.address);
+    };
+    for (const std::vector<std::size_t>* first : {&matches.exact, &matches.alias})
+        for (std::size_t k = 0; k < keys_.size(); ++k)
+            if ((*first)[k] != kNoLeaf) take(k, (*first)[k]);
+    for (const auto& [k, leaf] : matches.identifier) take(k, leaf);
+    for (const auto* later : {&matches.exactElsewhere, &matches.aliasElsewhere, &matches.identifierElsewhere})
+        for (const auto& [k, address] : *later) note(k, address);
+    std::vector<std::size_t> symbolOnly;
     for (const vk::elf::Symbol& symbol : symbols) {
         if (symbol.type != vk::elf::STT_OBJECT || symbol.name.empty()) continue;
         auto it = std::lower_bound(keys_.begin(), keys_.end(), std::string_view(symbol.name));
@@ -42,12 +52,30 @@ NameMap::NameMap(const vk::elf::DebugInfo& debug, const std::vector<vk::elf::Sym
         if (!found_[k]) {
             entries_[k] = AddressEntry{nullptr, symbol.value, symbol.size};
             found_[k] = true;
-        } else if (symbol.shndx != kUndefinedSection && symbol.value != entries_[k].address) {
-            elsewhere_.emplace_back(k, symbol.value);
+            symbolOnly.push_back(k);
+        } else if (symbol.shndx != kUndefinedSection) {
+            note(k, symbol.value);
         }
     }
     std::sort(elsewhere_.begin(), elsewhere_.end());
     elsewhere_.erase(std::unique(elsewhere_.begin(), elsewhere_.end()), elsewhere_.end());
+    findSymbolVariables(debug, symbolOnly);
+}
+
+// One look at each global, and only when some name is a symbol alone.
+void NameMap::findSymbolVariables(const vk::elf::DebugInfo& debug,
+                                  const std::vector<std::size_t>& symbolOnly) {
+    if (symbolOnly.empty()) return;
+    std::unordered_map<std::string_view, std::size_t> wanted;
+    for (std::size_t k : symbolOnly) wanted.emplace(keys_[k], k);
+    for (const vk::elf::GlobalVariable& global : debug.globals) {
+        auto it = wanted.find(global.name);
+        if (it == wanted.end() || global.address != entries_[it->second].address) continue;
+        symbolVariables_.emplace_back(it->second, &global);
+        wanted.erase(it);
+    }
+    std::sort(symbolVariables_.begin(), symbolVariables_.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 std::optional<std::size_t> NameMap::keyOf(std::string_view name) const {
@@ -61,6 +89,14 @@ std::optional<std::size_t> NameMap::keyOf(std::string_view name) const {
 const AddressEntry* NameMap::find(std::string_view name) const {
     const std::optional<std::size_t> k = keyOf(name);
     return k ? &entries_[*k] : nullptr;
+}
+
+const vk::elf::GlobalVariable* NameMap::symbolVariable(std::string_view name) const {
+    const std::optional<std::size_t> k = keyOf(name);
+    if (!k) return nullptr;
+    auto it = std::lower_bound(symbolVariables_.begin(), symbolVariables_.end(), *k,
+                               [](const auto& entry, std::size_t key) { return entry.first < key; });
+    return it != symbolVariables_.end() && it->first == *k ? it->second : nullptr;
 }
 
 std::vector<std::uint64_t> NameMap::ambiguousAddresses(std::string_view name) const {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "a2l/data_types.h"
 #include "a2l/token.h"
 #include "tool/a2l_format.h"
 
@@ -40,6 +41,23 @@ double slack(double bound) {
     return 1e-9 * std::max(1.0, std::fabs(bound));
 }
 
+std::optional<vk::a2l::DataType> dataTypeNamed(std::string_view keyword) {
+    for (std::uint8_t i = 0; i <= static_cast<std::uint8_t>(vk::a2l::DataType::Float64Ieee); ++i) {
+        const auto type = static_cast<vk::a2l::DataType>(i);
+        if (vk::a2l::dataTypeName(type) == keyword) return type;
+    }
+    return std::nullopt;
+}
+
+// Whether an integer type of at most 4 bytes holds every enumerator.
+bool holdsEnumerators(vk::a2l::DataType type, const vk::elf::TypeInfo& enumeration) {
+    const unsigned bits = 8 * vk::a2l::dataTypeSize(type);
+    const std::int64_t lower = vk::a2l::isSigned(type) ? -(std::int64_t{1} << (bits - 1)) : 0;
+    const std::int64_t upper = (std::int64_t{1} << (bits - (vk::a2l::isSigned(type) ? 1 : 0))) - 1;
+    return std::all_of(enumeration.enumerators.begin(), enumeration.enumerators.end(),
+                       [&](const vk::elf::Enumerator& e) { return e.value >= lower && e.value <= upper; });
+}
+
 std::string_view spanText(std::string_view text, const vk::a2l::TokenSpan& span) {
     return text.substr(static_cast<std::size_t>(span.offset), span.length);
 }
@@ -51,6 +69,20 @@ double numberAt(std::string_view text, const vk::a2l::TokenSpan& span) {
 }
 
 }  // namespace
+
+// An enumeration's signedness follows its values, which a hand-written A2L may
+// see differently: the other signedness of the same size does as well while it
+// holds every value (SBYTE for 0 and 100, not for 200). The 64-bit types,
+// whose keywords differ in length, were never taken for each other.
+bool sameDataType(const vk::elf::TypeInfo& type, std::string_view written, std::string_view keyword) {
+    if (written == keyword) return true;
+    if (type.kind != vk::elf::TypeKind::Enum || written.empty() || written.size() != keyword.size() ||
+        written.substr(1) != keyword.substr(1))
+        return false;
+    const std::optional<vk::a2l::DataType> other = dataTypeNamed(written);
+    return other && !vk::a2l::isFloat(*other) && vk::a2l::dataTypeSize(*other) <= 4 &&
+           holdsEnumerators(*other, type);
+}
 
 void noteIncludes(const std::vector<vk::a2l::SourceIndex::Include>& includes,
                   std::vector<std::string>& warnings) {

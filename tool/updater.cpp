@@ -42,12 +42,16 @@ public:
             return;
         }
         checkAddress(object, *entry);
-        if (entry->variable == nullptr) return;  // symbol table only: nothing more to compare
+        if (entry->variable == nullptr) {  // symbol table only: no scalar to compare with
+            checkSymbolVariable(object);
+            return;
+        }
         if (object.kind == ObjectKind::Measurement) {
             checkDataType(object, *entry);
-            checkBitMask(object, *entry->variable);
+            checkBitMask(object, *entry);
         } else if (object.kind == ObjectKind::Characteristic) {
             checkRecordLayout(object, *entry);
+            checkBitMask(object, *entry);
         }
     }
 
@@ -114,46 +118,80 @@ private:
         }
     }
 
-    const vk::elf::TypeInfo* typeOf(const vk::elf::Variable& variable) const {
-        if (variable.type < 0 || static_cast<std::size_t>(variable.type) >= debug_.types.size())
-            return nullptr;
-        return &debug_.types[static_cast<std::size_t>(variable.type)];
+    const vk::elf::TypeInfo* typeAt(std::int32_t index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= debug_.types.size()) return nullptr;
+        return &debug_.types[static_cast<std::size_t>(index)];
     }
 
     void checkDataType(const Object& object, const AddressEntry& entry) {
-        const vk::elf::TypeInfo* type = typeOf(*entry.variable);
+        const vk::elf::TypeInfo* type = typeAt(entry.variable->type);
         if (type == nullptr) return;
         const auto limits = a2lDatatypeFor(*type, entry.size);
         if (!limits) return;
         const std::string keyword(limits->keyword);
         const std::string& old = object.dataTypeOrDeposit;
-        bool same = keyword == old;
-        // An enumeration's signedness follows its values, which a hand-written A2L
-        // may see differently: SBYTE and UBYTE alike, but A_INT64 is no A_UINT64.
-        if (!same && type->kind == vk::elf::TypeKind::Enum && !old.empty() && !keyword.empty())
-            same = std::string_view(old).substr(1) == std::string_view(keyword).substr(1);
-        if (same || !object.dataTypeToken.present()) return;
+        if (sameDataType(*type, old, keyword) || !object.dataTypeToken.present()) return;
         edit(object.dataTypeToken, keyword);
         report_.changed.push_back(object.name + ": data type " + printable(old) + " -> " + keyword);
         if (auto warning = limitsWarning(object, text_, *limits, model_))
             report_.warnings.push_back(*warning);
     }
 
-    void checkBitMask(const Object& object, const vk::elf::Variable& variable) {
-        if (model_ == nullptr || !variable.isBitField) return;
-        const std::optional<std::uint64_t> mask = model_->bitMask(object.name);
-        if (!mask || *mask == variable.bitMask) return;
-        report_.warnings.push_back(object.name + ": BIT_MASK " + hexAddress(*mask) + " in the A2L, " +
-                                   hexAddress(variable.bitMask) + " in the ELF (not changed)");
+    // A missing mask reads every bit of the value, as does a plain variable.
+    void checkBitMask(const Object& object, const AddressEntry& entry) {
+        if (model_ == nullptr) return;
+        const vk::elf::Variable& variable = *entry.variable;
+        const std::uint64_t whole =
+            entry.size >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << 8 * entry.size) - 1;
+        const std::uint64_t written = object.hasBitMask ? object.bitMask : whole;
+        const std::uint64_t held = variable.isBitField ? variable.bitMask : whole;
+        if (written == held) return;
+        report_.warnings.push_back(
+            object.name + ": BIT_MASK " + (object.hasBitMask ? hexAddress(object.bitMask) : "none") +
+            " in the A2L, " + (variable.isBitField ? hexAddress(variable.bitMask) : "none") +
+            " in the ELF (" + (variable.isBitField ? "" : "not a bit field, ") + "not changed)");
     }
 
     void checkRecordLayout(const Object& object, const AddressEntry& entry) {
         if (model_ == nullptr || !model_->isValue(object.name)) return;
-        const std::optional<std::uint64_t> layoutSize = model_->fncValuesSize(object.dataTypeOrDeposit);
-        if (!layoutSize || *layoutSize == entry.size) return;
-        report_.warnings.push_back(object.name + ": " + std::to_string(entry.size) +
-                                   " byte(s) in the ELF, record layout " + object.dataTypeOrDeposit +
-                                   " has " + std::to_string(*layoutSize) + " (not changed)");
+        const std::optional<vk::a2l::DataType> layoutType = model_->fncValuesType(object.dataTypeOrDeposit);
+        if (!layoutType) return;
+        const std::uint64_t layoutSize = vk::a2l::dataTypeSize(*layoutType);
+        if (layoutSize != entry.size) {
+            report_.warnings.push_back(object.name + ": " + std::to_string(entry.size) +
+                                       " byte(s) in the ELF, record layout " + object.dataTypeOrDeposit +
+                                       " has " + std::to_string(layoutSize) + " (not changed)");
+            return;
+        }
+        const vk::elf::TypeInfo* type = typeAt(entry.variable->type);
+        const auto limits = type ? a2lDatatypeFor(*type, entry.size) : std::nullopt;
+        const std::string_view written = vk::a2l::dataTypeName(*layoutType);
+        if (!limits || sameDataType(*type, written, limits->keyword)) return;
+        report_.warnings.push_back(object.name + ": " + std::string(limits->keyword) +
+                                   " in the ELF, record layout " + object.dataTypeOrDeposit + " has " +
+                                   std::string(written) + " (not changed)");
+    }
+
+    // A scalar object whose name the symbol table gives to an array or a
+    // structure: its address may agree, but its data type describes a part of
+    // the variable at most.
+    void checkSymbolVariable(const Object& object) {
+        if (model_ == nullptr) return;
+        const bool measurement = object.kind == ObjectKind::Measurement && !model_->isArray(object.name);
+        const bool value = object.kind == ObjectKind::Characteristic && object.characteristicType == "VALUE";
+        if (!measurement && !value) return;
+        const vk::elf::GlobalVariable* global = names_.symbolVariable(object.name);
+        if (global == nullptr) return;
+        const vk::elf::TypeInfo* type = typeAt(vk::elf::resolveAlias(debug_.types, global->typeIndex));
+        using vk::elf::TypeKind;
+        if (type == nullptr || (type->kind != TypeKind::Array && type->kind != TypeKind::Struct &&
+                                type->kind != TypeKind::Union))
+            return;
+        const std::string written = measurement ? "data type " + printable(object.dataTypeOrDeposit)
+                                                : "record layout " + object.dataTypeOrDeposit;
+        report_.warnings.push_back(object.name + ": " + written + " in the A2L, " +
+                                   vk::elf::typeName(debug_, global->typeIndex) +
+                                   " in the ELF (not a scalar, not changed - check)");
     }
 
     const std::string_view text_;

@@ -67,17 +67,23 @@ TEST(Measurement, AbsentAndNarrowedValues) {
     EXPECT_EQ(measurementOf("/begin MEASUREMENT m \"\" UBYTE c 0 0 0 1 ECU_ADDRESS 1e19 /end MEASUREMENT")
                   .ecuAddress,
               0u);
-    EXPECT_EQ(measurementOf("/begin MEASUREMENT m \"\" UBYTE c 0 0 0 1 BIT_MASK -1 /end MEASUREMENT").bitMask,
-              0xFFFFFFFFFFFFFFFFu);
-    EXPECT_EQ(measurementOf(
-                  "/begin MEASUREMENT m \"\" UBYTE c 0 0 0 1 BIT_MASK 0x8000000000000000 /end MEASUREMENT")
-                  .bitMask,
-              0x8000000000000000u);
-    // All 64 bits set round to 2^64 through the double, which gives 0.
-    EXPECT_EQ(measurementOf(
-                  "/begin MEASUREMENT m \"\" UBYTE c 0 0 0 1 BIT_MASK 0xFFFFFFFFFFFFFFFF /end MEASUREMENT")
-                  .bitMask,
-              0u);
+    // Whole numbers are read to the last of their 64 bits; fractions and
+    // exponents through the double, 2^64 and more giving 0.
+    const std::pair<const char*, std::uint64_t> masks[] = {
+        {"-1", 0xFFFFFFFFFFFFFFFFu},
+        {"0x8000000000000000", 0x8000000000000000u},
+        {"0xFFFFFFFFFFFFFFFF", 0xFFFFFFFFFFFFFFFFu},
+        {"0xFC00000000000001", 0xFC00000000000001u},
+        {"18446744073709551615", 0xFFFFFFFFFFFFFFFFu},
+        {"18446744073709551616", 0u},
+        {"1e3", 1000u},
+    };
+    for (const auto& [text, mask] : masks)
+        EXPECT_EQ(measurementOf("/begin MEASUREMENT m \"\" UBYTE c 0 0 0 1 BIT_MASK " + std::string(text) +
+                                " /end MEASUREMENT")
+                      .bitMask,
+                  mask)
+            << text;
     EXPECT_EQ(
         measurementOf("/begin MEASUREMENT m \"\" UBYTE c 0 0 0 1 ECU_ADDRESS_EXTENSION 3e9 /end MEASUREMENT")
             .ecuAddressExtension,

@@ -7,13 +7,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tests/tool/update_test_support.h"
+#include "tool/identifier.h"
 #include "tool/name_map.h"
 
 namespace vk::tool {
@@ -26,13 +26,16 @@ using vk::elf::TypeKind;
 using vk::elf::Variable;
 
 // What the updater's lookup means, computed the direct way: every leaf of every
-// global, and per key the first leaf named so and the first aliased so.
+// global, and per key the first leaf named so, the first aliased so and the
+// first whose name is no identifier but whose identifier the key is.
 struct Reference {
     std::vector<Variable> leaves;
     std::map<std::string, std::size_t> exact;
     std::map<std::string, std::size_t> alias;
+    std::map<std::string, std::size_t> identifier;
     std::map<std::string, std::set<std::uint64_t>> exactAddresses;
     std::map<std::string, std::set<std::uint64_t>> aliasAddresses;
+    std::map<std::string, std::set<std::uint64_t>> identifierAddresses;
 };
 
 Reference flattenEverything(const DebugInfo& debug, std::uint64_t limit) {
@@ -40,20 +43,25 @@ Reference flattenEverything(const DebugInfo& debug, std::uint64_t limit) {
     for (const auto& global : debug.globals)
         for (auto& leaf : vk::elf::flattenVariable(debug, global, limit, nullptr)) r.leaves.push_back(leaf);
     for (std::size_t i = 0; i < r.leaves.size(); ++i) {
-        r.exact.emplace(r.leaves[i].name, i);
-        r.alias.emplace(flattenIndices(r.leaves[i].name), i);
-        r.exactAddresses[r.leaves[i].name].insert(r.leaves[i].address);
-        r.aliasAddresses[flattenIndices(r.leaves[i].name)].insert(r.leaves[i].address);
+        const Variable& leaf = r.leaves[i];
+        r.exact.emplace(leaf.name, i);
+        r.alias.emplace(flattenIndices(leaf.name), i);
+        r.exactAddresses[leaf.name].insert(leaf.address);
+        r.aliasAddresses[flattenIndices(leaf.name)].insert(leaf.address);
+        if (makeA2lIdentifier(leaf.name) == leaf.name) continue;
+        r.identifier.emplace(makeA2lIdentifier(leaf.name), i);
+        r.identifierAddresses[makeA2lIdentifier(leaf.name)].insert(leaf.address);
     }
     return r;
 }
 
-// Every name and alias, and near misses around them.
+// Every name, alias and identifier, and near misses around them.
 std::vector<std::string> keysFor(const Reference& r) {
     std::vector<std::string> keys;
     for (const Variable& leaf : r.leaves) {
         keys.push_back(leaf.name);
         keys.push_back(flattenIndices(leaf.name));
+        keys.push_back(makeA2lIdentifier(leaf.name));
         keys.push_back(leaf.name + "[0]");
         keys.push_back(leaf.name.substr(0, leaf.name.size() / 2));
         if (auto open = leaf.name.rfind('['); open != std::string::npos) {
@@ -112,17 +120,25 @@ void expectSameAsFlattening(const DebugInfo& debug, std::uint64_t limit, const s
         SCOPED_TRACE(label + ", parts up to " + std::to_string(whole) + " leaves whole");
         const LeafMatches matches = findLeaves(debug, viewsOf(keys), limit, whole);
         ASSERT_EQ(matches.exact.size(), keys.size());
+        auto leafOf = [&](const std::vector<std::size_t>& first, std::size_t k) {
+            return first[k] == kNoLeaf ? nullptr : &matches.leaves[first[k]];
+        };
+        auto expected = [&](const std::map<std::string, std::size_t>& first, const std::string& key) {
+            auto it = first.find(key);
+            return it == first.end() ? nullptr : &reference.leaves[it->second];
+        };
+        std::vector<std::size_t> identified(keys.size(), kNoLeaf);
+        for (const auto& [k, leaf] : matches.identifier) identified.at(k) = leaf;
         for (std::size_t k = 0; k < keys.size(); ++k) {
-            auto e = reference.exact.find(keys[k]);
-            auto a = reference.alias.find(keys[k]);
-            expectSameLeaf(matches.exact[k] == kNoLeaf ? nullptr : &matches.leaves[matches.exact[k]],
-                           e == reference.exact.end() ? nullptr : &reference.leaves[e->second], keys[k]);
-            expectSameLeaf(matches.alias[k] == kNoLeaf ? nullptr : &matches.leaves[matches.alias[k]],
-                           a == reference.alias.end() ? nullptr : &reference.leaves[a->second], keys[k]);
+            expectSameLeaf(leafOf(matches.exact, k), expected(reference.exact, keys[k]), keys[k]);
+            expectSameLeaf(leafOf(matches.alias, k), expected(reference.alias, keys[k]), keys[k]);
+            expectSameLeaf(leafOf(identified, k), expected(reference.identifier, keys[k]), keys[k]);
         }
         if (!everyAddress) continue;
         expectSameAddresses(matches.exact, matches.exactElsewhere, matches, reference.exactAddresses, keys);
         expectSameAddresses(matches.alias, matches.aliasElsewhere, matches, reference.aliasAddresses, keys);
+        expectSameAddresses(identified, matches.identifierElsewhere, matches, reference.identifierAddresses,
+                            keys);
     }
 }
 
@@ -157,25 +173,18 @@ TypeInfo aggregate(TypeKind kind, std::vector<Member> members, std::uint64_t siz
 }
 
 TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInEveryFixture) {
-    std::size_t images = 0;
-    for (const auto& file : std::filesystem::directory_iterator(VK_FIXTURE_DIR)) {
-        if (file.path().extension() != ".elf") continue;
-        auto elf = vk::elf::loadElf(file.path());
-        if (!elf.ok()) continue;
-        auto debug = vk::elf::loadDwarf(elf.value());
-        if (!debug.ok()) continue;
-        const std::string name = file.path().filename().string();
-        expectSameAsFlattening(debug.value(), 1048576, name);
-        expectSameAsFlattening(debug.value(), 2, name + " limit 2");
-        ++images;
-    }
+    const std::size_t images = testing::forEachLoadableFixture(
+        false, [](const std::string& name, const vk::elf::ElfFile&, const DebugInfo& debug) {
+            expectSameAsFlattening(debug, 1048576, name);
+            expectSameAsFlattening(debug, 2, name + " limit 2");
+        });
     EXPECT_GE(images, 100u);
 }
 
 // Shapes the fixtures lack: arrays of typedef'd arrays, unnamed unions whose
 // members repeat names, bit fields in a part that is split (one read through a
-// wider window, one left out), two globals of one
-// name, a product of dimensions that wraps, an array without dimensions.
+// wider window, one left out), two globals of one name, names that are no A2L
+// identifiers, a product of dimensions that wraps, an array without dimensions.
 TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     DebugInfo debug;
     const auto u8 = add(debug, baseType(1));
@@ -188,7 +197,8 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     const auto rowTypedef = add(debug, rowName);
     // More elements than are tried one by one, so that indices are read from the keys.
     const auto grid = add(debug, arrayOf(rowTypedef, {20, 4}));
-    const auto inner = add(debug, aggregate(TypeKind::Struct, {{"x", 0, u8, 0, 0}, {"y", 1, u8, 0, 0}}, 2));
+    const auto inner = add(
+        debug, aggregate(TypeKind::Struct, {{"x", 0, u8, 0, 0}, {"y", 1, u8, 0, 0}, {"y$", 1, u8, 0, 0}}, 2));
     const auto anon = add(debug, aggregate(TypeKind::Union, {{"x", 0, u16, 0, 0}, {"", 0, inner, 0, 0}}, 2));
     const auto cell = add(debug, aggregate(TypeKind::Struct,
                                            {{"", 0, anon, 0, 0},
@@ -201,10 +211,10 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
                                            52));
     const auto cells = add(debug, arrayOf(cell, {9, 11}));
     const auto noDims = add(debug, arrayOf(u16, {}));
-    debug.globals = {{"cells", 0x1000, cells, true, "a.c"},
-                     {"cells", 0x9000, cells, true, "b.c"},
-                     {"nd", 0x3000, noDims, true, "a.c"},
-                     {"g", 0x4000, grid, true, "a.c"}};
+    debug.globals = {{"cells", 0x1000, cells, true, "a.c"},   {"cells", 0x9000, cells, true, "b.c"},
+                     {"nd", 0x3000, noDims, true, "a.c"},     {"g", 0x4000, grid, true, "a.c"},
+                     {"ns::g", 0x5000, grid, true, "a.c"},    {"ns__g", 0x5800, grid, true, "a.c"},
+                     {"7\xC3\xA9", 0x6000, cell, true, "a.c"}};
     expectSameAsFlattening(debug, 1048576, "odd shapes");
     // With a wrapping product, index texts repeat; only small limits keep the
     // reference small.
@@ -273,12 +283,14 @@ TEST(NameMap, ExactNamesBeforeAliasesBeforeSymbols) {
         EXPECT_EQ(exact->address, image.leaf("buf[0]").address + 2);
         EXPECT_EQ(exact->size, 1u);
 
-        // The variable buf_2 wins over the alias of buf[2].
+        // The variable buf_2 comes first, but the alias of buf[2] counts too.
         const AddressEntry* own = names.find("buf_2");
         ASSERT_NE(own, nullptr);
         EXPECT_EQ(own->variable->name, "buf_2");
         EXPECT_EQ(own->address, image.leaf("buf_2").address);
-        EXPECT_TRUE(names.ambiguousAddresses("buf_2").empty());
+        EXPECT_EQ(names.ambiguousAddresses("buf_2"),
+                  (std::vector<std::uint64_t>{std::min(own->address, exact->address),
+                                              std::max(own->address, exact->address)}));
 
         const AddressEntry* alias = names.find("buf_3");
         ASSERT_NE(alias, nullptr);

@@ -119,7 +119,10 @@ TEST_F(ReadFailure, AFailedReadBackOfTheOutputIsNoSuccess) {
     const auto before = files();
     const ToolRun generated = runFailing("out.a2l.tmp", 1000, {"fw.elf", "-v", "list.json", "-o", "out.a2l"});
     EXPECT_EQ(generated.status, 1);
-    EXPECT_EQ(generated.err, std::string("error: generated A2L does not load: cannot read out.a2l") + kEio);
+    // After the generator's warnings (a$b and a_b share one identifier).
+    EXPECT_TRUE(generated.err.ends_with(
+        std::string("\nerror: generated A2L does not load: cannot read out.a2l") + kEio))
+        << generated.err;
     const ToolRun updated = runFailing("in.a2l.tmp", 1000, {"fw.elf", "-u", "in.a2l", "-o", "in.a2l"});
     EXPECT_EQ(updated.status, 1);
     EXPECT_NE(updated.err.find(std::string("error: updated A2L does not load: cannot read in.a2l") + kEio),

@@ -50,6 +50,36 @@ inline bool littleEndianByReadelf(const std::string& path) {
     return text.find("little endian") != std::string::npos;
 }
 
+// Calls visit(file name, ELF file, debug information) for every fixture that
+// loads, in the fixture folder or, when `nested`, also in its subfolders but
+// for the generated firmware, whose tens of thousands of variables are the
+// benchmark's; returns how many there were.
+template <typename Visit>
+std::size_t forEachLoadableFixture(bool nested, Visit visit) {
+    std::vector<std::filesystem::path> files;
+    if (nested) {
+        for (auto it = std::filesystem::recursive_directory_iterator(VK_FIXTURE_DIR);
+             it != std::filesystem::recursive_directory_iterator(); ++it) {
+            if (it->is_directory() && it->path().filename() == "generated") it.disable_recursion_pending();
+            files.push_back(it->path());
+        }
+    } else {
+        for (const auto& entry : std::filesystem::directory_iterator(VK_FIXTURE_DIR))
+            files.push_back(entry.path());
+    }
+    std::size_t loaded = 0;
+    for (const auto& path : files) {
+        if (path.extension() != ".elf") continue;
+        auto elf = vk::elf::loadElf(path);
+        if (!elf.ok()) continue;
+        auto debug = vk::elf::loadDwarf(elf.value());
+        if (!debug.ok()) continue;
+        visit(path.filename().string(), elf.value(), debug.value());
+        ++loaded;
+    }
+    return loaded;
+}
+
 struct Image {
     vk::elf::ElfFile elf;
     vk::elf::DebugInfo debug;

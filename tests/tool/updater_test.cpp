@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "tests/tool/update_test_support.h"
 #include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
+#include "tool/generate.h"
 
 namespace vk::tool {
 namespace {
@@ -52,6 +54,13 @@ vk::elf::Symbol localStatic(const Image& image) {
     return {};
 }
 
+// The warning for a name that leads to two addresses.
+std::string ambiguous(const std::string& name, std::uint64_t written, std::uint64_t a, std::uint64_t b) {
+    return name + ": address " + hexAddress(written) +
+           " in the A2L, 2 variables of this name in the ELF at " + hexAddress(std::min(a, b)) + ", " +
+           hexAddress(std::max(a, b)) + " (ambiguous, not changed - check)";
+}
+
 std::string measurement(const std::string& name, const std::string& type, const std::string& tail) {
     return "    /begin MEASUREMENT " + name + " \"\" " + type + " NO_COMPU_METHOD 0 0 0 255" + tail +
            " /end MEASUREMENT\r\n";
@@ -71,8 +80,10 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
         const bool elfBigEndian =
             !testing::littleEndianByReadelf(testing::fixturePath("update_after", variant));
         const Image image = testing::loadImage("update_after", variant);
+        const Image before = testing::loadImage("update_before", variant);
         auto addr = [&](const std::string& name) { return image.leaf(name).address; };
         auto stale = [&](const std::string& name) { return addr(name) + 0x100; };
+        auto mask = [](const Image& i, const std::string& name) { return hexAddress(i.leaf(name).bitMask); };
         const std::string modeKeyword = keywordOf(image, "mode");
         const std::string trimKeyword = keywordOf(image, "trim");
         const vk::elf::Symbol local = localStatic(image);
@@ -95,7 +106,9 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
         t.both(
             "    /begin A2ML\r\n      block \"IF_DATA\" taggedunion { \"X\" \"/end\" };\r\n    /end "
             "A2ML\r\n");
-        t.both("    /begin RECORD_LAYOUT RL_UWORD FNC_VALUES 1 UWORD ROW_DIR DIRECT /end RECORD_LAYOUT\r\n");
+        for (const char* type : {"UWORD", "SWORD", "SLONG", "ULONG"})
+            t.both("    /begin RECORD_LAYOUT RL_" + std::string(type) + " FNC_VALUES 1 " + type +
+                   " ROW_DIR DIRECT /end RECORD_LAYOUT\r\n");
         // Moved, written in decimal: rewritten in hexadecimal.
         t.differ(measurement("counter", "UBYTE", " ECU_ADDRESS " + std::to_string(stale("counter"))),
                  measurement("counter", "UBYTE", " ECU_ADDRESS " + hexAddress(addr("counter"))));
@@ -126,10 +139,47 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
             "MEASUREMENT\r\n");
         t.both("    /begin IF_DATA OTHER_TOOL\r\n" + measurement("counter", "UBYTE", " ECU_ADDRESS 0x1") +
                "    /end IF_DATA\r\n");
-        t.differ("    /begin CHARACTERISTIC buf_2 \"\" VALUE " + hexAddress(stale("buf_2")) +
-                     " RL_UWORD 0 NO_COMPU_METHOD 0 255 /end CHARACTERISTIC\r\n",
-                 "    /begin CHARACTERISTIC buf_2 \"\" VALUE " + hexAddress(addr("buf_2")) +
-                     " RL_UWORD 0 NO_COMPU_METHOD 0 255 /end CHARACTERISTIC\r\n");
+        auto value = [](const std::string& name, std::uint64_t address, const std::string& layout,
+                        const std::string& tail) {
+            return "    /begin CHARACTERISTIC " + name + " \"\" VALUE " + hexAddress(address) + " " + layout +
+                   " 0 NO_COMPU_METHOD 0 255" + tail + " /end CHARACTERISTIC\r\n";
+        };
+        // The variable buf_2 or the element buf[2]: no name outranks the other.
+        t.both(value("buf_2", stale("buf_2"), "RL_UWORD", ""));
+        t.differ(value("buf_3", stale("buf[3]"), "RL_UWORD", ""),
+                 value("buf_3", addr("buf[3]"), "RL_UWORD", ""));
+        // Masks of moved bit fields, and of members that became or stopped being one.
+        for (const char* name : {"cal_bits.en", "cal_bits.mode"})
+            t.differ(value(name, stale(name), "RL_ULONG", " BIT_MASK " + mask(before, name)),
+                     value(name, addr(name), "RL_ULONG", " BIT_MASK " + mask(before, name)));
+        const std::string tomoveMask = " BIT_MASK " + mask(before, "by.tomove") + " ECU_ADDRESS ";
+        t.differ(measurement("by.tomove", "ULONG", tomoveMask + hexAddress(stale("by.tomove"))),
+                 measurement("by.tomove", "UBYTE", tomoveMask + hexAddress(addr("by.tomove"))));
+        t.both(measurement("bf.c", "UWORD", " BIT_MASK 0x1FF ECU_ADDRESS " + hexAddress(addr("bf.c"))));
+        t.differ(measurement("bf2.bf_now", "UBYTE", " ECU_ADDRESS " + hexAddress(addr("bf2.bf_now"))),
+                 measurement("bf2.bf_now", "ULONG", " ECU_ADDRESS " + hexAddress(addr("bf2.bf_now"))));
+        t.both(measurement("ctl.mode", "UWORD", " ECU_ADDRESS " + hexAddress(addr("ctl.mode"))));
+        t.differ(measurement("ctl.flags", "UWORD", " ECU_ADDRESS " + hexAddress(stale("ctl.flags"))),
+                 measurement("ctl.flags", "UWORD", " ECU_ADDRESS " + hexAddress(addr("ctl.flags"))));
+        // All 64 bits of a mask count; a double would round both to one value.
+        const std::uint64_t wide = image.leaf("banks[0].reserved").bitMask;
+        t.both(measurement(
+            "banks[0].reserved", "A_UINT64",
+            " BIT_MASK " + hexAddress(wide) + " ECU_ADDRESS " + hexAddress(addr("banks[0].reserved"))));
+        t.both(measurement(
+            "banks[1].reserved", "A_UINT64",
+            " BIT_MASK " + hexAddress(wide ^ 1) + " ECU_ADDRESS " + hexAddress(addr("banks[1].reserved"))));
+        // Types of the right size that describe the variable no longer.
+        t.both(value("cal_f", addr("cal_f"), "RL_SLONG", ""));
+        t.both(value("cal_s16", addr("cal_s16"), "RL_SWORD", ""));
+        t.both(measurement("va", "SLONG", " ECU_ADDRESS " + hexAddress(addr("va[0]"))));
+        t.differ(measurement("gear", "SBYTE", " ECU_ADDRESS " + hexAddress(addr("gear"))),
+                 measurement("gear", "UBYTE", " ECU_ADDRESS " + hexAddress(addr("gear"))));
+        // Names as the generator writes them: found, unless they lead to two variables.
+        t.differ(
+            measurement("temp__rature", "UWORD", " ECU_ADDRESS " + hexAddress(stale("temp\xC3\xA9rature"))),
+            measurement("temp__rature", "UWORD", " ECU_ADDRESS " + hexAddress(addr("temp\xC3\xA9rature"))));
+        t.both(measurement("a_b", "UBYTE", " ECU_ADDRESS " + hexAddress(addr("a$b"))));
         t.both("    /begin CHARACTERISTIC table[0] \"\" CURVE " + hexAddress(stale("table[0]")) +
                " RL_UWORD 0 NO_COMPU_METHOD 0 255 /end CHARACTERISTIC\r\n");
         t.both("    /begin AXIS_PTS path[1].x \"\" " + hexAddress(stale("path[1].x")) +
@@ -157,7 +207,20 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
                 "level: data type UBYTE -> UWORD",
                 "level: data type SBYTE -> UWORD",
                 "total: data type A_UINT64 -> A_INT64",
-                "buf_2: address " + hexAddress(stale("buf_2")) + " -> " + hexAddress(addr("buf_2")),
+                "buf_3: address " + hexAddress(stale("buf[3]")) + " -> " + hexAddress(addr("buf[3]")),
+                "cal_bits.en: address " + hexAddress(stale("cal_bits.en")) + " -> " +
+                    hexAddress(addr("cal_bits.en")),
+                "cal_bits.mode: address " + hexAddress(stale("cal_bits.mode")) + " -> " +
+                    hexAddress(addr("cal_bits.mode")),
+                "by.tomove: address " + hexAddress(stale("by.tomove")) + " -> " +
+                    hexAddress(addr("by.tomove")),
+                "by.tomove: data type ULONG -> UBYTE",
+                "bf2.bf_now: data type UBYTE -> ULONG",
+                "ctl.flags: address " + hexAddress(stale("ctl.flags")) + " -> " +
+                    hexAddress(addr("ctl.flags")),
+                "gear: data type SBYTE -> UBYTE",
+                "temp__rature: address " + hexAddress(stale("temp\xC3\xA9rature")) + " -> " +
+                    hexAddress(addr("temp\xC3\xA9rature")),
                 "map_1_2: address 0x00000001 -> " + hexAddress(addr("map[1][2]")),
                 "counter: address 0x00000007 -> " + hexAddress(addr("counter")),
             }));
@@ -178,7 +241,27 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
                 "level: limits -64 63.5 outside the range of UWORD (0 to 32767.5; not changed - check)",
                 "total: limits 0 18446744073709551615 outside the range of A_INT64 (-9.223372037e+18 to "
                 "9.223372037e+18; not changed - check)",
-                "buf_2: 1 byte(s) in the ELF, record layout RL_UWORD has 2 (not changed)",
+                ambiguous("buf_2", stale("buf_2"), addr("buf[2]"), addr("buf_2")),
+                "buf_3: 1 byte(s) in the ELF, record layout RL_UWORD has 2 (not changed)",
+                "cal_bits.en: BIT_MASK " + mask(before, "cal_bits.en") + " in the A2L, " +
+                    mask(image, "cal_bits.en") + " in the ELF (not changed)",
+                "cal_bits.mode: BIT_MASK " + mask(before, "cal_bits.mode") + " in the A2L, " +
+                    mask(image, "cal_bits.mode") + " in the ELF (not changed)",
+                "by.tomove: BIT_MASK " + mask(before, "by.tomove") +
+                    " in the A2L, none in the ELF (not a bit field, not changed)",
+                "bf.c: BIT_MASK 0x000001FF in the A2L, none in the ELF (not a bit field, not changed)",
+                "bf2.bf_now: BIT_MASK none in the A2L, " + mask(image, "bf2.bf_now") +
+                    " in the ELF (not changed)",
+                "ctl.mode: BIT_MASK none in the A2L, " + mask(image, "ctl.mode") +
+                    " in the ELF (not changed)",
+                "ctl.flags: BIT_MASK none in the A2L, " + mask(image, "ctl.flags") +
+                    " in the ELF (not changed)",
+                "banks[1].reserved: BIT_MASK " + hexAddress(wide ^ 1) + " in the A2L, " + hexAddress(wide) +
+                    " in the ELF (not changed)",
+                "cal_f: FLOAT32_IEEE in the ELF, record layout RL_SLONG has SLONG (not changed)",
+                "cal_s16: UWORD in the ELF, record layout RL_SWORD has SWORD (not changed)",
+                "va: data type SLONG in the A2L, int16[2] in the ELF (not a scalar, not changed - check)",
+                ambiguous("a_b", addr("a$b"), addr("a$b"), addr("a_b")),
                 "table[0]: address " + hexAddress(stale("table[0]")) + " in the A2L, " +
                     hexAddress(addr("table[0]")) +
                     " for 'table[0]' in the ELF (not a scalar, not changed - check)",
@@ -189,9 +272,9 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
                     " for '" + local.name + "' in the ELF (symbol table only, not changed - check)",
             });
         EXPECT_EQ(r.warnings, warnings);
-        EXPECT_EQ(r.objects, 18u);
-        EXPECT_EQ(r.addressesChanged, 5u);
-        EXPECT_EQ(r.unchanged, 12u);
+        EXPECT_EQ(r.objects, 34u);
+        EXPECT_EQ(r.addressesChanged, 10u);
+        EXPECT_EQ(r.unchanged, 23u);
         expectInvariant(r);
 
         // Run again on its own output: nothing more to change.
@@ -201,6 +284,33 @@ TEST(Update, RewritesOnlyStaleTokensAndReportsTheRest) {
         EXPECT_EQ(again.value().addressesChanged, 0u);
         EXPECT_EQ(again.value().changed, std::vector<std::string>{});
     }
+}
+
+// A file generated from an ELF file and updated against that same file: nothing
+// to change and nothing missing, whatever the names (C++ scopes, letters beyond
+// ASCII, a$b beside a_b) and bit fields, for measurements and parameters alike;
+// a name that leads to two variables is only reported.
+TEST(Update, GeneratedFromItsOwnElfStaysAsItIs) {
+    const std::size_t images = testing::forEachLoadableFixture(
+        true, [](const std::string& name, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+            for (const char* list :
+                 {R"({"variables": [{"name": "*", "pointer": true}]})",
+                  R"({"variables": [{"name": "*", "pointer": true, "parameter": true}]})"}) {
+                SCOPED_TRACE(name + " " + list);
+                auto generated = generate(elf, debug, list, "fw");
+                ASSERT_TRUE(generated.ok()) << generated.error().message();
+                auto result = update(elf, debug, generated.value().text);
+                ASSERT_TRUE(result.ok()) << result.error().message();
+                const UpdateReport& r = result.value();
+                EXPECT_EQ(r.text, generated.value().text);
+                EXPECT_EQ(r.changed, std::vector<std::string>{});
+                EXPECT_EQ(r.notInElf, std::vector<std::string>{});
+                for (std::size_t i = debug.warnings.size(); i < r.warnings.size(); ++i)
+                    EXPECT_NE(r.warnings[i].find(" (ambiguous, not changed - check)"), std::string::npos)
+                        << r.warnings[i];
+            }
+        });
+    EXPECT_GE(images, 300u);
 }
 
 // Without PROJECT the model does not load: addresses are still updated, the
