@@ -20,8 +20,9 @@
 
 namespace vk::tool {
 
-// The flattening limit of the updater: the elements of one array it looks at.
-inline constexpr std::uint64_t kUpdateArrayLimit = 1048576;
+// The flattening limit of the updater: none. Only the elements that names
+// of the text lead to are looked at, so an element however far out is found.
+inline constexpr std::uint64_t kUpdateArrayLimit = ~std::uint64_t{0};
 
 struct AddressEntry {
     const vk::elf::Variable* variable = nullptr;  // null for a symbol-table entry

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "a2l/char_classes.h"
@@ -9,6 +10,7 @@
 #include "a2l/source_index.h"
 #include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
+#include "tool/left_out_names.h"
 #include "tool/model_facts.h"
 #include "tool/name_map.h"
 #include "tool/update_checks.h"
@@ -23,16 +25,24 @@ constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 
 // Walks the indexed objects and collects the edits and report lines; the
 // counters and lists go straight into the report.
+// The flattening's warning for each name that the name map did not find
+// but the debug information holds, left out of the expansion.
+using LeftOutNames = std::unordered_map<std::string_view, std::string>;
+
 class ObjectUpdater {
 public:
     ObjectUpdater(std::string_view text, const vk::elf::DebugInfo& debug, const NameMap& names,
-                  const ModelFacts* model, UpdateReport& report)
-        : text_(text), debug_(debug), names_(names), model_(model), report_(report) {}
+                  const LeftOutNames& leftOut, const ModelFacts* model, UpdateReport& report)
+        : text_(text), debug_(debug), names_(names), leftOut_(leftOut), model_(model), report_(report) {}
 
     void examine(const Object& object) {
         ++report_.objects;
         const AddressEntry* entry = names_.find(object.name);
         if (entry == nullptr) {
+            if (const auto it = leftOut_.find(object.name); it != leftOut_.end()) {
+                reportLeftOut(object, it->second);
+                return;
+            }
             report_.notInElf.push_back(object.name);
             return;
         }
@@ -86,6 +96,17 @@ private:
         line += std::to_string(addresses.size()) + " variables of this name in the ELF at ";
         for (std::size_t i = 0; i < addresses.size(); ++i) line += (i ? ", " : "") + hexAddress(addresses[i]);
         report_.warnings.push_back(line + " (ambiguous, not changed - check)");
+    }
+
+    // A variable that the ELF file holds but no scalar describes: saying it
+    // is not there would send the user looking for a rename.
+    void reportLeftOut(const Object& object, const std::string& warning) {
+        ++report_.unchanged;
+        const std::optional<vk::elf::LeftOutValue> value = vk::elf::leftOutValue(warning);
+        const bool itself = value && value->name == object.name;
+        report_.warnings.push_back(object.name +
+                                   (itself ? warning.substr(object.name.size()) : ": under " + warning) +
+                                   " (not changed - check)");
     }
 
     void checkAddress(const Object& object, const AddressEntry& entry) {
@@ -197,6 +218,7 @@ private:
     const std::string_view text_;
     const vk::elf::DebugInfo& debug_;
     const NameMap& names_;
+    const LeftOutNames& leftOut_;
     const ModelFacts* model_;
     UpdateReport& report_;
     std::vector<TextEdit> edits_;
@@ -207,6 +229,20 @@ std::vector<std::string_view> objectNames(const std::vector<Object>& objects) {
     names.reserve(objects.size());
     for (const Object& object : objects) names.push_back(object.name);
     return names;
+}
+
+LeftOutNames leftOutNames(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug, const NameMap& names,
+                          const std::vector<Object>& objects) {
+    std::vector<std::string_view> unfound;
+    for (const Object& object : objects)
+        if (names.find(object.name) == nullptr) unfound.push_back(object.name);
+    std::sort(unfound.begin(), unfound.end());
+    unfound.erase(std::unique(unfound.begin(), unfound.end()), unfound.end());
+    std::vector<std::string> warnings = leftOutWarnings(elf, debug, unfound);
+    LeftOutNames leftOut;
+    for (std::size_t i = 0; i < unfound.size(); ++i)
+        if (!warnings[i].empty()) leftOut.emplace(unfound[i], std::move(warnings[i]));
+    return leftOut;
 }
 
 }  // namespace
@@ -260,7 +296,8 @@ Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInf
     // What concerns the whole text comes before the objects' lines.
     noteByteOrder(model ? &*model : nullptr, elf.littleEndian, report.warnings);
     noteIncludes(index.value().includes, report.warnings);
-    ObjectUpdater updater(text, debug, names, model ? &*model : nullptr, report);
+    const LeftOutNames leftOut = leftOutNames(elf, debug, names, objects);
+    ObjectUpdater updater(text, debug, names, leftOut, model ? &*model : nullptr, report);
     for (const Object& object : objects) updater.examine(object);
     std::vector<TextEdit> edits = updater.takeEdits();
     sortEdits(edits);
