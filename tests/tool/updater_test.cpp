@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "a2l/project.h"
+#include "tests/tool/readelf_symbols.h"
 #include "tests/tool/update_test_support.h"
 #include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
@@ -311,6 +312,75 @@ TEST(Update, GeneratedFromItsOwnElfStaysAsItIs) {
             }
         });
     EXPECT_GE(images, 300u);
+}
+
+// A name the ELF holds but no scalar describes (a bit field no 8 bytes hold,
+// a value below the depth bound, a class only declared, a virtual base's
+// members) is a warning, not "not in the ELF": every value the expansion
+// leaves out, and a name under it, in every fixture.
+TEST(Update, ValuesLeftOutAreWarnedOfNotMissing) {
+    std::size_t named = 0;
+    testing::forEachLoadableFixture(
+        true, [&](const std::string& file, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+            SCOPED_TRACE(file);
+            std::vector<std::string> warnings;
+            for (const auto& global : debug.globals)
+                vk::elf::forEachLeaf(
+                    debug, global, 64, [](const vk::elf::Variable&) {}, nullptr, &warnings);
+            std::string text;
+            std::vector<std::string> expected;
+            for (const std::string& warning : warnings) {
+                const auto value = vk::elf::leftOutValue(warning);
+                if (!value || value->name.find_first_of(" \"") != std::string_view::npos) continue;
+                const std::string name(value->name);
+                text += measurement(name, "UBYTE", "");
+                expected.push_back(warning + " (not changed - check)");
+                if (value->whole) continue;
+                text += measurement(name + ".sub", "UBYTE", "");
+                expected.push_back(name + ".sub: under " + warning + " (not changed - check)");
+            }
+            if (expected.empty()) return;
+            auto result = update(elf, debug, text);
+            ASSERT_TRUE(result.ok()) << result.error().message();
+            const UpdateReport& r = result.value();
+            EXPECT_EQ(r.notInElf, std::vector<std::string>{});
+            EXPECT_EQ(std::vector<std::string>(
+                          r.warnings.begin() + static_cast<std::ptrdiff_t>(debug.warnings.size()),
+                          r.warnings.end()),
+                      expected);
+            EXPECT_EQ(r.unchanged, expected.size());
+            named += expected.size();
+        });
+    EXPECT_GE(named, 100u);
+}
+
+// Elements are found however far out their array: only the named ones are
+// looked at. readelf gives the arrays' addresses.
+TEST(Update, ElementsPastAMillionAreFound) {
+    const std::string path = std::string(VK_FIXTURE_DIR) + "/generated/frame_buffers-armv7m.elf";
+    auto elf = vk::elf::loadElf(path);
+    ASSERT_TRUE(elf.ok());
+    auto debug = vk::elf::loadDwarf(elf.value());
+    ASSERT_TRUE(debug.ok());
+    std::map<std::string, std::uint64_t> symbols;
+    for (const auto& object : testing_support::readelfObjectList(path)) symbols[object.name] = object.value;
+    const struct {
+        std::string name;
+        std::uint64_t address;
+    } rows[] = {{"log_buf[2999999]", symbols.at("log_buf") + 2999999},
+                {"log_buf_1048576", symbols.at("log_buf") + 1048576},
+                {"frame_buf_13[1500000]", symbols.at("frame_buf_13") + 1500000}};
+    std::string in;
+    std::vector<std::string> changed;
+    for (const auto& row : rows) {
+        in += measurement(row.name, "UBYTE", " ECU_ADDRESS 0x10");
+        changed.push_back(row.name + ": address 0x00000010 -> " + hexAddress(row.address));
+    }
+    in += measurement("log_buf[3000000]", "UBYTE", " ECU_ADDRESS 0x10");
+    auto result = update(elf.value(), debug.value(), in);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value().changed, changed);
+    EXPECT_EQ(result.value().notInElf, std::vector<std::string>{"log_buf[3000000]"});
 }
 
 // Without PROJECT the model does not load: addresses are still updated, the
