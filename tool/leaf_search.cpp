@@ -176,10 +176,15 @@ private:
         return count;
     }
 
-    // The element count as flattening computes it: wrapping, 1 without dimensions.
+    // The element count as flattening computes it: 1 without dimensions, and
+    // none where the product does not fit 64 bits (flattening leaves such an
+    // array out, its index texts would repeat).
     static std::uint64_t elementCount(const TypeInfo& array) {
         std::uint64_t count = 1;
-        for (std::uint64_t dim : array.dims) count *= dim;
+        for (std::uint64_t dim : array.dims) {
+            if (dim != 0 && count > kAll / dim) return 0;
+            count *= dim;
+        }
         return count;
     }
 
