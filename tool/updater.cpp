@@ -23,12 +23,12 @@ using Object = vk::a2l::SourceIndex::Object;
 
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 
-// Walks the indexed objects and collects the edits and report lines; the
-// counters and lists go straight into the report.
 // The flattening's warning for each name that the name map did not find
 // but the debug information holds, left out of the expansion.
 using LeftOutNames = std::unordered_map<std::string_view, std::string>;
 
+// Walks the indexed objects and collects the edits and report lines; the
+// counters and lists go straight into the report.
 class ObjectUpdater {
 public:
     ObjectUpdater(std::string_view text, const vk::elf::DebugInfo& debug, const NameMap& names,
