@@ -20,14 +20,16 @@ Error linkError(const fs::path& path, int number) {
     return Error::fromErrno(ErrorCode::IoError, number, "cannot write " + pathToUtf8(path));
 }
 
-bool allDigits(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 // When `hop` is an entry of a process's descriptor table (/proc/PID/fd/N or
 // /proc/PID/task/TID/fd/N, also reached as /dev/fd/N or /proc/self/fd/N):
 // the target for writing to it. Its link leads to the file behind the
 // descriptor, which must not be replaced.
+#if defined(__linux__)
+bool allDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+#endif
+
 bool descriptorEntry(const fs::path& hop, OutputTarget& target) {
 #if defined(__linux__)
     const std::string number = pathToUtf8(hop.filename());

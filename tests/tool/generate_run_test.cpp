@@ -2,7 +2,6 @@
 // counts on standard error, the text on standard output or in the -o file,
 // and the error lines that leave an existing output file as it was.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -144,6 +143,17 @@ TEST_F(GenerateRun, ErrorsLeaveTheOutputFileAlone) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "error: cannot write " + nowhere.string() + ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(dir_ / "no"));
+
+    // A device is no file to replace, nor one to read back.
+#if defined(_WIN32)
+    for (const std::string device : {"NUL", "con.a2l", "sub/Com1"}) {
+#else
+    for (const std::string device : {"/dev/null"}) {
+#endif
+        result = run({elf_, "-v", good.string(), "-o", device});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "error: cannot write " + device + ": not a regular file\n");
+    }
 }
 
 TEST_F(GenerateRun, MissingListIsReportedAfterTheElf) {
