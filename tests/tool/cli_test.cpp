@@ -501,7 +501,8 @@ TEST(LoadErrors, NonUtf8FileNamesPassAsBytes) {
 }
 
 TEST(Example, EngineControllerLists) {
-    const std::string example = std::string(VK_BINARY_DIR) + "/examples/engine_controller.elf";
+    // Built beside the fixtures (a cross build's tests read the host build's).
+    const std::string example = std::string(VK_FIXTURE_DIR) + "/../examples/engine_controller.elf";
     if (!fs::exists(example)) GTEST_SKIP() << "example not built";
     const ToolRun run = runTool({"-l", example, "cal.base_fuel_map*"});
     EXPECT_EQ(run.status, 0);
