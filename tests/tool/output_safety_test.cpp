@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -113,35 +112,6 @@ protected:
             EXPECT_EQ(result.out, "");
             EXPECT_EQ(snapshot(root_ / "out"), before);
         }
-    }
-
-    // Starts the tool in the test's directory with the default action for
-    // SIGINT and SIGTERM (a background job of a shell starts with SIGINT
-    // ignored); its streams go to files.
-    pid_t spawnTool(const std::vector<std::string>& args) const {
-        std::vector<std::string> text{kTool};
-        text.insert(text.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : text) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, root_.c_str());
-        posix_spawn_file_actions_addopen(&actions, 1, "stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGINT);
-        sigaddset(&defaults, SIGTERM);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
     }
 
     fs::path root_;
@@ -351,7 +321,7 @@ TEST_F(OutputSafety, InterruptedRunLeavesNoTemporaryFile) {
             const int watch = ::inotify_init1(IN_CLOEXEC);
             ASSERT_GE(watch, 0);
             ASSERT_GE(::inotify_add_watch(watch, (root_ / "out").c_str(), IN_CREATE), 0);
-            const pid_t pid = spawnTool({generateElf_, "-v", "big.json", "-o", "out/big.a2l"});
+            const pid_t pid = spawnTool(root_, {generateElf_, "-v", "big.json", "-o", "out/big.a2l"});
             ASSERT_GT(pid, 0);
             bool created = false;
             alignas(inotify_event) char events[4096];

@@ -21,6 +21,7 @@
 #include <psapi.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -150,10 +151,11 @@ inline ToolRun runTool(const std::filesystem::path& dir, const std::vector<std::
 
 #else
 
-// Runs the tool in `dir` with `args` (no shell: any bytes pass). Standard
-// error goes to dir/stderr.txt, standard output to `stdoutFile` (relative to
-// `dir`); `out` is read only when standard output went to dir/stdout.txt.
-inline ToolRun runTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
+// Starts the tool in `dir` with `args` (no shell: any bytes pass), with the
+// default action for SIGINT and SIGTERM (a background job of a shell starts
+// with SIGINT ignored). Standard error goes to dir/stderr.txt, standard
+// output to `stdoutFile` (relative to `dir`). -1 when it cannot start.
+inline pid_t spawnTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
                        const std::string& stdoutFile = "stdout.txt") {
     std::vector<std::string> argvText{toolPath().string()};
     argvText.insert(argvText.end(), args.begin(), args.end());
@@ -166,14 +168,32 @@ inline ToolRun runTool(const std::filesystem::path& dir, const std::vector<std::
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    ToolRun run;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << argv[0] << " (build the vk-quillet target first)";
-        return run;
+        return -1;
     }
+    return pid;
+}
+
+// Runs the tool as spawnTool starts it; `out` is read only when standard
+// output went to dir/stdout.txt.
+inline ToolRun runTool(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                       const std::string& stdoutFile = "stdout.txt") {
+    ToolRun run;
+    const pid_t pid = spawnTool(dir, args, stdoutFile);
+    if (pid < 0) return run;
     int wstatus = 0;
     struct rusage usage {};
     ::wait4(pid, &wstatus, 0, &usage);
