@@ -2,15 +2,21 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 
 #include "foundation/path.h"
 
 #if defined(__linux__)
+#include <sys/resource.h>
 #include <sys/sysinfo.h>
+#elif defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #endif
 
 namespace vk {
@@ -26,12 +32,40 @@ std::uint64_t systemMemory() {
     struct sysinfo info {};
     if (::sysinfo(&info) == 0)
         return (std::uint64_t{info.totalram} + info.totalswap) * std::uint64_t{info.mem_unit};
+#elif defined(_WIN32)
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (::GlobalMemoryStatusEx(&status)) return status.ullTotalPageFile;
 #endif
     return 0;
 }
 
+// The most read from an input that is not a regular file (a device such as
+// /dev/zero, a pipe or FIFO), whose size is not known before it ends: 4 GiB,
+// or a quarter of the memory the process may have, so that the buffer's last
+// doubling and the rest of the run still fit.
+std::uint64_t streamLimit() {
+    std::uint64_t memory = systemMemory();
+#if defined(__linux__)
+    for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        struct rlimit limit {};
+        if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+            (memory == 0 || limit.rlim_cur < memory))
+            memory = limit.rlim_cur;
+    }
+#endif
+    constexpr std::uint64_t kCap = std::uint64_t{4} << 30;
+    return memory == 0 || memory / 4 > kCap ? kCap : memory / 4;
+}
+
 Error tooLarge(const std::filesystem::path& path) {
     return Error::fromErrno(ErrorCode::IoError, ENOMEM, "cannot read " + pathToUtf8(path));
+}
+
+Error endless(const std::filesystem::path& path, std::uint64_t limit) {
+    return makeError(ErrorCode::IoError, "cannot read " + pathToUtf8(path) +
+                                             ": not a regular file and longer than " +
+                                             std::to_string(limit >> 20) + " MiB");
 }
 
 template <typename Buffer>
@@ -42,14 +76,18 @@ Result<Buffer> readOpened(std::FILE* file, const std::filesystem::path& path) {
     // refused before the allocation: a sanitizer's allocator ends the process
     // for it, and an overcommitting kernel grants it and kills the process later.
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(path, ec) : 0;
     const std::uint64_t memory = systemMemory();
-    if (!ec && memory != 0 && size > memory) return tooLarge(path);
-    if (!ec && size < data.max_size()) data.reserve(static_cast<std::size_t>(size));
+    if (regular && !ec && memory != 0 && size > memory) return tooLarge(path);
+    if (regular && !ec && size < data.max_size()) data.reserve(static_cast<std::size_t>(size));
+    // Checked before each chunk is added, so the buffer never grows past it.
+    const std::uint64_t limit = regular ? std::numeric_limits<std::uint64_t>::max() : streamLimit();
     char chunk[1 << 16];
     for (;;) {
         errno = 0;
         const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        if (got > limit - data.size()) return endless(path, limit);
         data.insert(data.end(), chunk, chunk + got);
         if (got == sizeof chunk) continue;
         if (std::ferror(file)) {

@@ -7,8 +7,17 @@
 #include <utility>
 
 #include "foundation/path.h"
+#include "tool/interrupt_cleanup.h"
+#include "tool/output_target.h"
 
-#if defined(__unix__) || defined(__APPLE__)
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -22,65 +31,63 @@ Error writeError(const fs::path& path, int number) {
     return Error::fromErrno(ErrorCode::IoError, number, "cannot write " + pathToUtf8(path));
 }
 
-// Creates a file next to the target that did not exist before ("x" mode),
-// so that no other file is ever truncated.
+// Opens a file of that name only when none existed, so that no other file is
+// ever truncated. The C runtime of Windows ignores fopen's "x".
+std::FILE* openNew(const fs::path& path) {
+#if defined(_WIN32)
+    const int descriptor =
+        ::_wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) return nullptr;
+    std::FILE* file = ::_fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        const int number = errno;
+        ::_close(descriptor);
+        ::_wunlink(path.c_str());
+        errno = number;
+    }
+    return file;
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
+// Creates a file next to the target that did not exist before; from then on
+// an interrupt of the run removes it.
 std::FILE* createTemporary(const fs::path& target, fs::path& temporary) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path candidate = target;
         candidate += ".tmp" + (attempt == 0 ? std::string() : std::to_string(attempt));
-#if defined(_WIN32)
-        std::FILE* file = _wfopen(candidate.c_str(), L"wbx");
-#else
-        std::FILE* file = std::fopen(candidate.c_str(), "wbx");
-#endif
+        const InterruptsDeferred deferred;
+        errno = 0;
+        std::FILE* file = openNew(candidate);
+        const int number = errno;
         if (file != nullptr) {
+            removeOnInterrupt(candidate);
             temporary = std::move(candidate);
             return file;
         }
-        if (errno != EEXIST) return nullptr;
+        if (number != EEXIST) {
+            errno = number;
+            return nullptr;
+        }
     }
     errno = EEXIST;
     return nullptr;
 }
 
-// Flushes the data to the device where the platform allows it, so that a
-// crash right after the rename cannot leave an empty target behind.
+// Flushes the data to the device, so that a crash right after the rename
+// cannot leave an empty target behind.
 bool syncToDisk(std::FILE* file) {
-#if defined(__unix__) || defined(__APPLE__)
-    return ::fsync(fileno(file)) == 0;
+#if defined(_WIN32)
+    return ::_commit(::_fileno(file)) == 0;
 #else
-    (void)file;
-    return true;
+    return ::fsync(fileno(file)) == 0;
 #endif
 }
 
 bool writeAll(std::FILE* file, std::string_view text) {
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file) != text.size()) return false;
     return std::fflush(file) == 0 && std::ferror(file) == 0 && syncToDisk(file);
-}
-
-// The file that writing to `path` reaches: a symbolic link is followed to
-// its last target, so that the link itself stays (a dangling link leads to
-// the file it names). Relative links count from the link's directory.
-Result<fs::path> followLinks(const fs::path& path) {
-    constexpr int kMaxLinks = 40;  // as the kernel allows before ELOOP
-    fs::path target = path;
-    for (int hop = 0; hop <= kMaxLinks; ++hop) {
-        std::error_code error;
-        if (!fs::is_symlink(target, error)) return target;
-        const fs::path link = fs::read_symlink(target, error);
-        if (error) return writeError(path, error.value());
-        target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    return writeError(path, ELOOP);
-}
-
-// A device, FIFO or socket would be replaced by a regular file, and a
-// self-check reading one back could block, so only files are written.
-bool isSpecialFile(const fs::path& target) {
-    std::error_code ignored;
-    const fs::file_status status = fs::status(target, ignored);
-    return fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
 }
 
 void keepPermissions(const fs::path& target, const fs::path& temporary) {
@@ -96,17 +103,15 @@ struct Staged {
 };
 
 void discard(const Staged& staged) {
+    const InterruptsDeferred deferred;
     std::error_code ignored;
     fs::remove(staged.temporary, ignored);
+    forgetOnInterrupt();
 }
 
-Result<Staged> stage(const fs::path& path, std::string_view text) {
-    const Result<fs::path> followed = followLinks(path);
-    if (!followed.ok()) return followed.error();
-    Staged staged{followed.value(), {}};
-    if (isSpecialFile(staged.target))
-        return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": not a regular file");
-
+// `target` is the file that path leads to.
+Result<Staged> stage(const fs::path& path, const fs::path& target, std::string_view text) {
+    Staged staged{target, {}};
     errno = 0;
     std::FILE* file = createTemporary(staged.target, staged.temporary);
     if (file == nullptr) return writeError(path, errno);
@@ -121,13 +126,61 @@ Result<Staged> stage(const fs::path& path, std::string_view text) {
     return writeError(path, number);
 }
 
-Result<Empty> commit(const fs::path& path, const Staged& staged) {
-    keepPermissions(staged.target, staged.temporary);
+// The system's text of why the temporary file could not replace the target;
+// empty when it did.
+std::string replaceTarget(const Staged& staged) {
+    const InterruptsDeferred deferred;
+#if defined(_WIN32)
+    // Written through to the disk before the call returns.
+    if (::MoveFileExW(staged.temporary.c_str(), staged.target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        forgetOnInterrupt();
+        return {};
+    }
+    return std::system_category().message(static_cast<int>(::GetLastError()));
+#else
     std::error_code error;
     fs::rename(staged.temporary, staged.target, error);
-    if (!error) return Empty{};
+    if (!error) forgetOnInterrupt();
+    return error ? error.message() : std::string();
+#endif
+}
+
+Result<Empty> commit(const fs::path& path, const Staged& staged) {
+    keepPermissions(staged.target, staged.temporary);
+    const std::string failure = replaceTarget(staged);
+    if (failure.empty()) return Empty{};
     discard(staged);
-    return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": " + error.message());
+    return makeError(ErrorCode::IoError, "cannot write " + pathToUtf8(path) + ": " + failure);
+}
+
+// An open descriptor gets the text as a shell redirection to it would write
+// it: at its offset, or appended where it was opened for appending.
+Result<Empty> writeToDescriptor(const fs::path& path, const OutputTarget& target, std::string_view text) {
+#if defined(_WIN32)
+    (void)target;
+    (void)text;
+    return writeError(path, EBADF);
+#else
+    const int descriptor = target.descriptor >= 0
+                               ? target.descriptor
+                               : ::open(target.file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (descriptor < 0) return writeError(path, errno);
+    std::fflush(stdout);
+    int number = 0;
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t written = ::write(descriptor, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            number = written < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    if (descriptor != target.descriptor) ::close(descriptor);
+    if (number != 0) return writeError(path, number);
+    return Empty{};
+#endif
 }
 
 // The check read the temporary file, which is gone by now: its message names
@@ -147,13 +200,21 @@ Error namedAsTarget(Error error, const fs::path& path, const Staged& staged) {
 }  // namespace
 
 Result<Empty> writeFileSafely(const fs::path& path, std::string_view text) {
-    const Result<Staged> staged = stage(path, text);
+    const Result<OutputTarget> target = resolveOutputTarget(path);
+    if (!target.ok()) return target.error();
+    if (target.value().isDescriptor) return writeToDescriptor(path, target.value(), text);
+    const Result<Staged> staged = stage(path, target.value().file, text);
     if (!staged.ok()) return staged.error();
     return commit(path, staged.value());
 }
 
 Result<Empty> writeFileChecked(const fs::path& path, std::string&& text, const WrittenCheck& check) {
-    const Result<Staged> staged = stage(path, text);
+    const Result<OutputTarget> target = resolveOutputTarget(path);
+    if (!target.ok()) return target.error();
+    // A descriptor cannot be read back: what it leads to may hold more than
+    // this text, or be a pipe.
+    if (target.value().isDescriptor) return writeToDescriptor(path, target.value(), text);
+    const Result<Staged> staged = stage(path, target.value().file, text);
     std::string().swap(text);
     if (!staged.ok()) return staged.error();
     if (Result<Empty> checked = check(staged.value().temporary); !checked.ok()) {

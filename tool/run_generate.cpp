@@ -2,6 +2,7 @@
 // standard output or to the -o file, which it replaces only once the text reads back.
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "tool/a2l_output.h"
 #include "tool/file_path.h"
@@ -14,13 +15,6 @@ namespace {
 int fail(const std::string& message) {
     std::fprintf(stderr, "error: %s\n", message.c_str());
     return 1;
-}
-
-// Every byte goes out, NUL bytes included; a failed write (a closed pipe, a
-// full disk) is an error rather than a silent success.
-bool writeStdout(const std::string& text) {
-    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) return false;
-    return std::fflush(stdout) == 0;
 }
 
 int writeAndCheck(const Options& options, GeneratedA2l& generated) {
@@ -36,6 +30,13 @@ int writeAndCheck(const Options& options, GeneratedA2l& generated) {
 }  // namespace
 
 int runGenerate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+    if (!options.output.empty()) {
+        for (const auto& [input, role] :
+             {std::pair{&options.elf, "ELF file"}, {&options.variables, "variable list"}}) {
+            const Result<Empty> refused = refuseOutputOverInput(options.output, *input, role);
+            if (!refused.ok()) return fail(refused.error().message());
+        }
+    }
     const Result<std::string> variableList = readInputFile(options.variables);
     if (!variableList.ok()) return fail(variableList.error().message());
 
@@ -45,7 +46,8 @@ int runGenerate(const Options& options, const vk::elf::ElfFile& elf, const vk::e
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
 
     if (options.output.empty()) {
-        if (!writeStdout(result.text)) return fail("cannot write the A2L text to standard output");
+        // A failed write (a closed pipe, a full disk) is no silent success.
+        if (!writeA2lToStdout(result.text)) return fail("cannot write the A2L text to standard output");
         return 0;
     }
     return writeAndCheck(options, result);

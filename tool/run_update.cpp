@@ -51,6 +51,11 @@ int writeAndCheck(const Options& options, std::string& text) {
 }  // namespace
 
 int runUpdate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug) {
+    // The -u file may be the -o file: that is an update in place.
+    if (!options.output.empty()) {
+        const Result<Empty> refused = refuseOutputOverInput(options.output, options.elf, "ELF file");
+        if (!refused.ok()) return fail(refused.error());
+    }
     Result<std::string> input = readInputFile(options.update);
     if (!input.ok()) return fail(input.error());
     Result<UpdateReport> report = update(elf, debug, input.value());
@@ -58,9 +63,8 @@ int runUpdate(const Options& options, const vk::elf::ElfFile& elf, const vk::elf
     if (!report.ok()) return fail(report.error());
     printReport(options, report.value());
     if (options.output.empty()) {
-        const std::string& text = report.value().text;
-        // Every byte, a NUL included; a full disk behind a redirection is no success.
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        // A full disk behind a redirection is no success.
+        if (!writeA2lToStdout(report.value().text)) {
             std::fputs("error: cannot write the A2L text to standard output\n", stderr);
             return 1;
         }

@@ -1,5 +1,7 @@
 // ELF loading: real fixtures from clang/ld.lld for every target of the
 // matrix, checked against readelf, plus hand-made malformed headers.
+#include "elf/elf_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "elf/elf_file.h"
+#include "readelf_output.h"
 
 namespace {
 
@@ -41,17 +43,6 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 struct ReadelfSymbol {
     std::uint64_t value;
     std::uint64_t size;
@@ -60,7 +51,7 @@ struct ReadelfSymbol {
 // Named OBJECT symbols as readelf shows them.
 std::map<std::string, ReadelfSymbol> readelfObjects(const std::string& path) {
     std::map<std::string, ReadelfSymbol> result;
-    std::istringstream lines(run("readelf -s -W " + path));
+    std::istringstream lines(vk::testing_support::readelfOutput("-sW", path));
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream f(line);
@@ -165,8 +156,8 @@ public:
         tableOffset_ = off;
         bytes_.resize(off + count * headerSize(), 0);
     }
-    void section(std::size_t i, std::uint32_t name, std::uint32_t type, std::uint64_t offset, std::uint64_t size,
-                 std::uint32_t link = 0) {
+    void section(std::size_t i, std::uint32_t name, std::uint32_t type, std::uint64_t offset,
+                 std::uint64_t size, std::uint32_t link = 0) {
         const std::size_t h = tableOffset_ + i * headerSize();
         put(h, name, 4);
         put(h + 4, type, 4);

@@ -1,10 +1,7 @@
 // The vk-quillet executable run as a real process: list output byte for
 // byte on the fixture matrix, the summary, the mode choice, help and the
 // error lines with their exit statuses.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "elf/elf_file.h"
+#include "foundation/path.h"
 #include "tool_run.h"
 
 namespace {
@@ -502,17 +500,25 @@ TEST(LoadErrors, StabsBesideDwarfIsAWarningInEveryMode) {
 }
 
 TEST(LoadErrors, NonUtf8FileNamesPassAsBytes) {
-    // On this platform a file name is a byte string: it is used unchanged.
     const fs::path dir = scratchDir();
+#if defined(_WIN32)
+    // Arguments reach the program in UTF-8 (the code page its manifest sets),
+    // and name the file through the wide-character interface.
+    const std::string name = vk::pathToUtf8(dir) + "/fw-\xC3\xA9\xE2\x82\xAC.elf";
+    fs::copy_file(fixture("armv7m"), vk::pathFromUtf8(name), fs::copy_options::overwrite_existing);
+#else
+    // Here a file name is a byte string: it is used unchanged.
     const std::string name = (dir / "fw-\xFF.elf").string();
     fs::copy_file(fixture("armv7m"), name, fs::copy_options::overwrite_existing);
+#endif
     const ToolRun run = runTool({"-l", name, "total"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, summary(1, variants[2]));
 }
 
 TEST(Example, EngineControllerLists) {
-    const std::string example = std::string(VK_BINARY_DIR) + "/examples/engine_controller.elf";
+    // Built beside the fixtures (a cross build's tests read the host build's).
+    const std::string example = std::string(VK_FIXTURE_DIR) + "/../examples/engine_controller.elf";
     if (!fs::exists(example)) GTEST_SKIP() << "example not built";
     const ToolRun run = runTool({"-l", example, "cal.base_fuel_map*"});
     EXPECT_EQ(run.status, 0);

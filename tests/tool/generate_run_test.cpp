@@ -2,7 +2,6 @@
 // counts on standard error, the text on standard output or in the -o file,
 // and the error lines that leave an existing output file as it was.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -80,11 +79,42 @@ TEST_F(GenerateRun, OutputFileWithCounts) {
     EXPECT_EQ(read(output), testing::generateOk(firmware, kList, "generate_cases-x86_64").text);
 }
 
-TEST_F(GenerateRun, OutputOverTheVariableListItself) {
-    const fs::path variables = list(R"({"variables": [{"name": "v_u8"}]})");
-    const ToolRun result = run({elf_, "-v", variables.string(), "-o", variables.string()});
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(read(variables).rfind("ASAP2_VERSION 1 61\n", 0), 0u);
+// -o over the ELF file or the variable list would destroy the input, also
+// when it names the file through a link or another spelling; nothing is
+// written. (-o over the -u file of an update is an update in place.)
+TEST_F(GenerateRun, OutputNamingAnInputIsRefused) {
+    fs::copy_file(elf_, dir_ / "fw.elf");
+    const std::string json = R"({"variables": [{"name": "v_u8"}]})";
+    list(json);
+    fs::create_hard_link(dir_ / "fw.elf", dir_ / "hard.elf");
+    const std::string elfBytes = read(dir_ / "fw.elf");
+    const std::vector<std::pair<std::string, std::string>> outputs = {
+        {"list.json", "variable list"},
+        {"./list.json", "variable list"},
+        {"fw.elf", "ELF file"},
+        {"hard.elf", "ELF file"},
+        {"sub/../fw.elf", "ELF file"},
+#if defined(_WIN32)
+        {"FW.ELF", "ELF file"},
+#else
+        {"link.json", "variable list"},
+#endif
+    };
+    fs::create_directory(dir_ / "sub");
+#if !defined(_WIN32)
+    fs::create_symlink("list.json", dir_ / "link.json");
+#endif
+    for (const auto& [output, role] : outputs) {
+        const ToolRun result = run({"fw.elf", "-v", "list.json", "-o", output});
+        EXPECT_EQ(result.status, 1) << output;
+        EXPECT_EQ(result.err, "error: cannot write " + output + ": it is the " + role + "\n");
+        EXPECT_EQ(read(dir_ / "list.json"), json);
+        EXPECT_EQ(read(dir_ / "fw.elf"), elfBytes);
+    }
+    const ToolRun update = run({"fw.elf", "-u", "list.json", "-o", "hard.elf"});
+    EXPECT_EQ(update.status, 1);
+    EXPECT_EQ(update.err, "error: cannot write hard.elf: it is the ELF file\n");
+    EXPECT_EQ(read(dir_ / "fw.elf"), elfBytes);
 }
 
 TEST_F(GenerateRun, ErrorsLeaveTheOutputFileAlone) {
@@ -113,6 +143,17 @@ TEST_F(GenerateRun, ErrorsLeaveTheOutputFileAlone) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "error: cannot write " + nowhere.string() + ": No such file or directory\n");
     EXPECT_FALSE(fs::exists(dir_ / "no"));
+
+    // A device is no file to replace, nor one to read back.
+#if defined(_WIN32)
+    for (const std::string device : {"NUL", "con.a2l", "sub/Com1"}) {
+#else
+    for (const std::string device : {"/dev/null"}) {
+#endif
+        result = run({elf_, "-v", good.string(), "-o", device});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "error: cannot write " + device + ": not a regular file\n");
+    }
 }
 
 TEST_F(GenerateRun, MissingListIsReportedAfterTheElf) {

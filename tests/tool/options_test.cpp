@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "foundation/path.h"
 #include "tool/file_path.h"
 
 namespace vk::tool {
@@ -55,7 +59,17 @@ TEST(FilePath, ByteStringPathsPassUnchanged) {
     ASSERT_TRUE(path.ok());
     EXPECT_EQ(path.value().string(), "dir/\xFF\xFE.elf");
 #else
-    EXPECT_FALSE(pathFromArgument("dir/\xFF\xFE.elf").ok());
+    const auto refused = pathFromArgument("dir/\xFF\xFE.elf");
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().message(), "file name is not valid UTF-8");
+    EXPECT_EQ(readInputFile("dir/\xFF\xFE.json").error().message(), "file name is not valid UTF-8");
+    // A UTF-8 name reaches its file through the wide-character interface.
+    const std::string name = pathToUtf8(std::filesystem::temp_directory_path()) + "/temp\xC3\xA9rature.json";
+    std::ofstream(pathFromUtf8(name)) << "{}";
+    const auto read = readInputFile(name);
+    std::filesystem::remove(pathFromUtf8(name));
+    ASSERT_TRUE(read.ok()) << read.error().message();
+    EXPECT_EQ(read.value(), "{}");
 #endif
 }
 

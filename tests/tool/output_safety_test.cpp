@@ -1,16 +1,21 @@
 // The built tool's failed runs never leave a partial output file and never
 // damage one that already stands: every error of generate and update mode,
 // -o naming the input, a directory that cannot be written, a full disk, a
-// full standard output, links and special files. The read-only and full
+// full standard output, links, special files and open descriptors, and an
+// interrupted run. The read-only and full
 // file systems are small tmpfs mounts, which need root; without them those
 // cases are skipped.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -241,6 +246,102 @@ TEST_F(OutputSafety, SpecialFilesAndLinksAreNotReplaced) {
             EXPECT_EQ(result.status, 1);
             EXPECT_EQ(result.err, "error: cannot write out/" + std::string(name) + ": not a regular file\n");
         }
+    }
+}
+
+// An -o that names an open descriptor gets the text there as a shell
+// redirection would leave it; the file behind the descriptor is neither
+// followed nor replaced, so what it held, and what the shell writes before and
+// after the run, stay in it.
+TEST_F(OutputSafety, OutputNamingADescriptorIsWrittenThere) {
+    writeFile(root_ / "list.json", R"({"variables": [{"name": "v_u8"}]})");
+    const ToolRun plain = run({generateElf_, "-v", "list.json"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    writeFile(root_ / "in.a2l", plain.out);
+    const ToolRun updated = run({updateElf_, "-u", "in.a2l"});
+    ASSERT_EQ(updated.status, 0) << updated.err;
+    fs::create_symlink("/dev/stdout", root_ / "to_stdout");
+    const fs::path log = root_ / "log.txt";
+    // The test's own descriptor, named through its process number.
+    writeFile(log, "");
+    const int held = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    const std::string heldPath = "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(held);
+
+    struct Case {
+        std::string args;
+        std::string output;
+        int descriptor;  // the shell's redirection to the log
+        std::string text;
+        std::string summary;  // when the summary goes to the log as well
+    };
+    const std::string generate = "'" + generateElf_ + "' -v list.json";
+    const std::string update = "'" + updateElf_ + "' -u in.a2l";
+    const std::vector<Case> cases = {
+        {generate, "/dev/stdout", 1, plain.out, ""},
+        {generate, "/proc/self/fd/1", 1, plain.out, ""},
+        {generate, "to_stdout", 1, plain.out, ""},
+        {generate, "/dev/fd/3", 3, plain.out, ""},
+        {generate, "/dev/stderr", 2, plain.out, "/dev/stderr: 1 measurement(s), 0 parameter(s)\n"},
+        {update, "/dev/stdout", 1, updated.out, ""},
+        {generate, heldPath, 4, plain.out, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        writeFile(log, "kept\n");
+        struct stat before {};
+        ASSERT_EQ(::stat(log.c_str(), &before), 0);
+        const std::string d = std::to_string(c.descriptor);
+        const std::string errors = c.descriptor == 2 ? "" : " 2>>stderr.txt";
+        const std::string command = "cd '" + root_.string() + "' && { echo before >&" + d + "; '" + kTool +
+                                    "' " + c.args + " -o '" + c.output + "'" + errors + " && echo after >&" +
+                                    d + "; } " + d + ">>log.txt";
+        writeFile(root_ / "stderr.txt", "");
+        EXPECT_EQ(std::system(command.c_str()), 0) << readFile(root_ / "stderr.txt");
+        struct stat after {};
+        ASSERT_EQ(::stat(log.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(readFile(log), "kept\nbefore\n" + c.text + c.summary + "after\n");
+        EXPECT_EQ(fs::directory_iterator(root_ / "out"), fs::directory_iterator());
+    }
+    ::close(held);
+}
+
+// A run ended by SIGTERM or SIGINT while its temporary file exists removes
+// it, and still ends with the signal.
+TEST_F(OutputSafety, InterruptedRunLeavesNoTemporaryFile) {
+    writeFile(root_ / "big.json", bigList());
+    const std::string temporary = "big.a2l.tmp";
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        bool interrupted = false;
+        // The temporary file lives while the text is written and read back;
+        // a run that ends before the signal is tried again.
+        for (int attempt = 0; attempt < 20 && !interrupted; ++attempt) {
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            ASSERT_GE(watch, 0);
+            ASSERT_GE(::inotify_add_watch(watch, (root_ / "out").c_str(), IN_CREATE), 0);
+            const pid_t pid = spawnTool(root_, {generateElf_, "-v", "big.json", "-o", "out/big.a2l"});
+            ASSERT_GT(pid, 0);
+            bool created = false;
+            alignas(inotify_event) char events[4096];
+            for (pollfd ready{watch, POLLIN, 0}; !created && ::poll(&ready, 1, 10000) == 1;) {
+                const ssize_t length = ::read(watch, events, sizeof events);
+                for (ssize_t at = 0; at < length;) {
+                    const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                    if (event->len > 0 && temporary == event->name) created = true;
+                    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                }
+            }
+            ::close(watch);
+            if (created) ::kill(pid, signal);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            interrupted = WIFSIGNALED(status) && WTERMSIG(status) == signal;
+            ASSERT_FALSE(fs::exists(root_ / "out" / temporary)) << attempt;
+            fs::remove(root_ / "out" / "big.a2l");
+        }
+        EXPECT_TRUE(interrupted);
     }
 }
 

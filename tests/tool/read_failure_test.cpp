@@ -4,6 +4,7 @@
 // the run with an error naming the file, and no file that stands is touched.
 // The failures come from a preloaded library that fails the reads of one file.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -67,6 +68,12 @@ protected:
     fs::path dir_;
 };
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VK_TEST_ADDRESS_SANITIZER
+#endif
+#endif
+
 constexpr const char* kEio = ": Input/output error\n";
 
 TEST_F(ReadFailure, UpdateOverItsOwnInputLeavesItWhole) {
@@ -107,6 +114,33 @@ TEST_F(ReadFailure, AFileLargerThanMemoryIsAReadError) {
         const ToolRun run = runTool(dir_, args);
         EXPECT_EQ(run.status, 1) << args[1];
         EXPECT_EQ(run.err, "error: cannot read huge: Cannot allocate memory\n") << args[1];
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.a2l"));
+    EXPECT_EQ(readFile(dir_ / "in.a2l"), input);
+}
+
+// An input that is no regular file and never ends (a device, a pipe) stops
+// at a bound well inside the memory the run may have, not when memory runs
+// out. Under a limit of 128 MiB of address space the bound is a quarter of it.
+TEST_F(ReadFailure, AnInputThatNeverEndsStopsAtABound) {
+#if defined(__SANITIZE_ADDRESS__) || defined(VK_TEST_ADDRESS_SANITIZER)
+    GTEST_SKIP() << "the sanitizers' runtime does not start under a limit of address space";
+#endif
+    const std::string input = readFile(dir_ / "in.a2l");
+    const std::string bound = ": not a regular file and longer than 32 MiB\n";
+    const std::string tool = "'" + testing_support::toolPath().string() + "'";
+    const std::vector<std::pair<std::string, std::string>> runs = {
+        {tool + " -l /dev/zero", "/dev/zero"},
+        {tool + " fw.elf -v /dev/zero -o out.a2l", "/dev/zero"},
+        {tool + " fw.elf -u /dev/zero -o in.a2l", "/dev/zero"},
+        {"yes | " + tool + " fw.elf -v /dev/stdin -o out.a2l", "/dev/stdin"},
+        {"yes | " + tool + " fw.elf -u /dev/stdin -o in.a2l", "/dev/stdin"},
+    };
+    for (const auto& [command, name] : runs) {
+        const int status = std::system(
+            ("cd '" + dir_.string() + "' && ulimit -v 131072 && " + command + " 2>stderr.txt").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << command;
+        EXPECT_EQ(readFile(dir_ / "stderr.txt"), "error: cannot read " + name + bound) << command;
     }
     EXPECT_FALSE(fs::exists(dir_ / "out.a2l"));
     EXPECT_EQ(readFile(dir_ / "in.a2l"), input);

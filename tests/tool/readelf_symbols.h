@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "readelf_output.h"
 
 namespace vk::tool::testing_support {
 
@@ -19,13 +20,7 @@ struct ReadelfObject {
 
 inline std::vector<ReadelfObject> readelfObjectList(const std::string& elf) {
     std::vector<ReadelfObject> objects;
-    FILE* p = popen(("readelf -sW '" + elf + "'").c_str(), "r");
-    if (p == nullptr) return objects;
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
-    pclose(p);
-    std::istringstream lines(text);
+    std::istringstream lines(vk::testing_support::readelfOutput("-sW", elf));
     std::string unit;
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);

@@ -3,7 +3,6 @@
 // against the input with only the stale tokens replaced, and against readelf;
 // the report on standard error, the -o file with its self-check, the errors.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,8 +30,6 @@ using vk::tool::testing_support::readFile;
 using vk::tool::testing_support::ToolRun;
 using vk::tool::testing_support::writeFile;
 
-const std::string kTool = std::string(VK_BINARY_DIR) + "/vk-quillet";
-
 // A fresh directory per test, under the build tree.
 fs::path workDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -42,17 +39,7 @@ fs::path workDir() {
     return dir;
 }
 
-ToolRun runTool(const fs::path& dir, const std::string& args) {
-    if (!fs::exists(kTool)) ADD_FAILURE() << kTool << " is not built";
-    const std::string command =
-        "cd '" + dir.string() + "' && '" + kTool + "' " + args + " >stdout.txt 2>stderr.txt";
-    ToolRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = readFile(dir / "stdout.txt");
-    run.err = readFile(dir / "stderr.txt");
-    return run;
-}
+using vk::tool::testing_support::runTool;
 
 // OBJECT symbols as readelf shows them: name to value.
 std::map<std::string, std::uint64_t> readelfObjects(const std::string& elf) {
@@ -75,7 +62,7 @@ const char* const kVariableList = R"({
 
 // The text generated for an image with the variable list.
 std::string generatedFor(const fs::path& dir, const std::string& elf) {
-    ToolRun run = runTool(dir, "'" + elf + "' -v list.json -o generated.a2l");
+    ToolRun run = runTool(dir, {elf, "-v", "list.json", "-o", "generated.a2l"});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string text = readFile(dir / "generated.a2l");
     fs::remove(dir / "generated.a2l");
@@ -125,11 +112,11 @@ TEST(UpdateRun, RoundTripOverTheFixtureMatrix) {
         SCOPED_TRACE(variant);
         const std::string before = testing::fixturePath("update_before", variant);
         const std::string afterElf = testing::fixturePath("update_after", variant);
-        ToolRun generated = runTool(dir, "'" + before + "' -v list.json -o before.a2l");
+        ToolRun generated = runTool(dir, {before, "-v", "list.json", "-o", "before.a2l"});
         ASSERT_EQ(generated.status, 0) << generated.err;
         const std::string in = readFile(dir / "before.a2l");
 
-        ToolRun updated = runTool(dir, "'" + afterElf + "' -u before.a2l -o after.a2l --details");
+        ToolRun updated = runTool(dir, {afterElf, "-u", "before.a2l", "-o", "after.a2l", "--details"});
         ASSERT_EQ(updated.status, 0) << updated.err;
         EXPECT_EQ(updated.out, "");
         ASSERT_GE(updated.err.size(), 21u);
@@ -160,7 +147,7 @@ TEST(UpdateRun, RoundTripOverTheFixtureMatrix) {
         EXPECT_GE(checkedBySymbol, after.leaves.count("level") != 0 ? 10u : 1u);
 
         // Nothing is left to change.
-        ToolRun again = runTool(dir, "'" + afterElf + "' -u after.a2l");
+        ToolRun again = runTool(dir, {afterElf, "-u", "after.a2l"});
         EXPECT_EQ(again.status, 0);
         EXPECT_EQ(again.out, out);
         EXPECT_NE(again.err.find(": 0 address(es) changed, "), std::string::npos) << again.err;
@@ -176,8 +163,8 @@ TEST(UpdateRun, SameNamedVariablesAcrossLinkOrders) {
         SCOPED_TRACE(variant);
         const std::string abElf = testing::fixturePath("same_names", variant);
         const std::string baElf = testing::fixturePath("same_names_reversed", variant);
-        ASSERT_EQ(runTool(dir, "'" + abElf + "' -v list.json -o ab.a2l").status, 0);
-        ToolRun updated = runTool(dir, "'" + baElf + "' -u ab.a2l -o ba.a2l");
+        ASSERT_EQ(runTool(dir, {abElf, "-v", "list.json", "-o", "ab.a2l"}).status, 0);
+        ToolRun updated = runTool(dir, {baElf, "-u", "ab.a2l", "-o", "ba.a2l"});
         ASSERT_EQ(updated.status, 0) << updated.err;
         const auto ab = testing_support::readelfSameNames(abElf);
         const auto ba = testing_support::readelfSameNames(baElf);
@@ -210,11 +197,11 @@ TEST(UpdateRun, SameNamedVariablesAcrossLinkOrders) {
 TEST(UpdateRun, OutputNamingTheInputRewritesItInPlace) {
     const fs::path dir = workDir();
     writeFile(dir / "list.json", kVariableList);
-    ASSERT_EQ(
-        runTool(dir, "'" + testing::fixturePath("update_before", "ppc") + "' -v list.json -o fw.a2l").status,
-        0);
+    ASSERT_EQ(runTool(dir, {testing::fixturePath("update_before", "ppc"), "-v", "list.json", "-o", "fw.a2l"})
+                  .status,
+              0);
     const std::string in = readFile(dir / "fw.a2l");
-    ToolRun run = runTool(dir, "'" + testing::fixturePath("update_after", "ppc") + "' -u fw.a2l -o fw.a2l");
+    ToolRun run = runTool(dir, {testing::fixturePath("update_after", "ppc"), "-u", "fw.a2l", "-o", "fw.a2l"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFile(dir / "fw.a2l"),
               expectedUpdate(in, generatedFor(dir, testing::fixturePath("update_after", "ppc"))));
@@ -253,7 +240,7 @@ TEST(UpdateRun, ReportAndTextWithoutOutputFile) {
         "    /begin MEASUREMENT gone \"\" UBYTE CM 0 0 0 255 ECU_ADDRESS 0x10 /end MEASUREMENT\r\n"
         "  /end MODULE\r\n/end PROJECT\r\n";
     writeFile(dir / "in.a2l", in);
-    ToolRun run = runTool(dir, "'" + testing::fixturePath("update_after", "riscv32") + "' -u in.a2l");
+    ToolRun run = runTool(dir, {testing::fixturePath("update_after", "riscv32"), "-u", "in.a2l"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err,
@@ -283,7 +270,7 @@ TEST(UpdateRun, DiscardedVariablesAreNotInTheElf) {
               "/begin MEASUREMENT dead_b \"\" SLONG CM 0 0 0 1 ECU_ADDRESS 0x20000004 /end MEASUREMENT\n"
               "/end MODULE /end PROJECT\n");
     for (const std::string& variant : testing::fixtureVariants("dead_statics")) {
-        ToolRun run = runTool(dir, "'" + testing::fixturePath("dead_statics", variant) + "' -u in.a2l");
+        ToolRun run = runTool(dir, {testing::fixturePath("dead_statics", variant), "-u", "in.a2l"});
         EXPECT_EQ(run.status, 0) << variant;
         EXPECT_EQ(run.err,
                   "changed (1):\n  boot_pc: address 0x00000010 -> 0x00000004\n"
@@ -310,34 +297,34 @@ std::string listOf(int count, int shown) {
 
 TEST(UpdateRun, TitledListsShowTenEntriesUnlessDetails) {
     const fs::path dir = workDir();
-    const std::string elf = "'" + testing::fixturePath("update_after", "x86_64") + "'";
+    const std::string elf = testing::fixturePath("update_after", "x86_64");
     auto summary = [](int n) {
         return std::to_string(n) + " object(s): 0 address(es) changed, 0 unchanged, " + std::to_string(n) +
                " not found, 0 warning(s)\n";
     };
     writeFile(dir / "ten.a2l", unknownObjects(10));
-    EXPECT_EQ(runTool(dir, elf + " -u ten.a2l").err, listOf(10, 10) + summary(10));
+    EXPECT_EQ(runTool(dir, {elf, "-u", "ten.a2l"}).err, listOf(10, 10) + summary(10));
     writeFile(dir / "eleven.a2l", unknownObjects(11));
-    EXPECT_EQ(runTool(dir, elf + " -u eleven.a2l").err, listOf(11, 10) + summary(11));
-    EXPECT_EQ(runTool(dir, elf + " -u eleven.a2l --details").err, listOf(11, 11) + summary(11));
+    EXPECT_EQ(runTool(dir, {elf, "-u", "eleven.a2l"}).err, listOf(11, 10) + summary(11));
+    EXPECT_EQ(runTool(dir, {elf, "-u", "eleven.a2l", "--details"}).err, listOf(11, 11) + summary(11));
     writeFile(dir / "none.a2l", unknownObjects(0));
-    ToolRun none = runTool(dir, elf + " -u none.a2l -o none.a2l");
+    ToolRun none = runTool(dir, {elf, "-u", "none.a2l", "-o", "none.a2l"});
     EXPECT_EQ(none.err, summary(0) + "written to none.a2l\n");
     EXPECT_EQ(none.status, 0);
 }
 
 TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
     const fs::path dir = workDir();
-    const std::string elf = "'" + testing::fixturePath("update_after", "aarch64") + "'";
+    const std::string elf = testing::fixturePath("update_after", "aarch64");
 
-    ToolRun missing = runTool(dir, elf + " -u missing.a2l -o out.a2l");
+    ToolRun missing = runTool(dir, {elf, "-u", "missing.a2l", "-o", "out.a2l"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "error: cannot open missing.a2l\n");
     EXPECT_FALSE(fs::exists(dir / "out.a2l"));
 
     const std::string broken = "/begin PROJECT p \"\"\n/begin MODULE m \"\"\n\"open\n";
     writeFile(dir / "broken.a2l", broken);
-    ToolRun lexical = runTool(dir, elf + " -u broken.a2l -o broken.a2l");
+    ToolRun lexical = runTool(dir, {elf, "-u", "broken.a2l", "-o", "broken.a2l"});
     EXPECT_EQ(lexical.status, 1);
     EXPECT_EQ(lexical.err, "error: A2L line 4: unterminated string\n");
     EXPECT_EQ(readFile(dir / "broken.a2l"), broken);
@@ -349,7 +336,7 @@ TEST(UpdateRun, ErrorsEndWithStatusOneAndKeepTheInput) {
     writeFile(dir / "bare.a2l", bare);
     for (const char* output : {"out.a2l", "bare.a2l"}) {
         SCOPED_TRACE(output);
-        ToolRun check = runTool(dir, elf + " -u bare.a2l -o " + output);
+        ToolRun check = runTool(dir, {elf, "-u", "bare.a2l", "-o", output});
         EXPECT_EQ(check.status, 1);
         const std::string tail =
             "error: updated A2L does not load: " + std::string(output) + ": A2L: no PROJECT block\n";

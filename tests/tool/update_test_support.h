@@ -15,6 +15,7 @@
 #include "elf/debug_info.h"
 #include "elf/elf_file.h"
 #include "elf/flatten.h"
+#include "readelf_output.h"
 
 namespace vk::tool::testing {
 
@@ -40,11 +41,7 @@ inline std::string fixturePath(const std::string& stem, const std::string& varia
 
 // The byte order as readelf reads the ELF header.
 inline bool littleEndianByReadelf(const std::string& path) {
-    FILE* p = popen(("readelf -h '" + path + "'").c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; p != nullptr && (n = fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
-    if (p != nullptr) pclose(p);
+    const std::string text = vk::testing_support::readelfOutput("-h", path);
     if (text.find("big endian") == std::string::npos && text.find("little endian") == std::string::npos)
         ADD_FAILURE() << "readelf gives no byte order for " << path;
     return text.find("little endian") != std::string::npos;
