@@ -171,6 +171,7 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
         d.tag = a->tag > 0xffff ? 0xffff : static_cast<std::uint16_t>(a->tag);
         if (parent == kNoDie || (isGlobalScopeTag(dies[parent].tag) && (dies[parent].flags & kInGlobalScope)))
             d.flags |= kInGlobalScope;
+        if (a->declaration) d.flags |= kDeclaration;
         typeDies += isTypeTag(d.tag);
 
         // Values are only stepped over here; attrsOf decodes them when a rule asks.

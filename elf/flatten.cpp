@@ -31,9 +31,11 @@ struct Walk {
     bool exhausted = false;
     std::uint64_t startValues = 0;  // of values and bytes, when a run's budget is charged
     std::uint64_t startBytes = 0;
+    std::size_t firstWarning = 0;  // of this walk in `warnings`
 
     // The walk's own bounds, or what is left of the run's where that is less.
     void start() {
+        if (warnings != nullptr) firstWarning = warnings->size();
         if (run == nullptr) return;
         values = std::min(values, run->values);
         bytes = std::min(bytes, run->bytes);
@@ -118,6 +120,32 @@ bool elementsUnwanted(Walk& walk) {
 }
 
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth);
+
+// Adds NAME: left out: WHY for the value at hand, once per expansion (a
+// diamond's two paths meet one virtual base).
+void warnLeftOut(Walk& walk, std::string_view why) {
+    if (walk.warnings == nullptr) return;
+    std::string warning = leftOutWarning(walk.name, why);
+    const auto begin = walk.warnings->begin() + static_cast<std::ptrdiff_t>(walk.firstWarning);
+    if (std::find(begin, walk.warnings->end(), warning) != walk.warnings->end()) return;
+    if (!walk.spend(sizeof(std::string) + warning.size())) return;
+    walk.warnings->push_back(std::move(warning));
+}
+
+// A structure, union or enumeration whose definition the debug information
+// lacks: nothing of its values can be placed. Only such an entry has neither
+// members nor enumerators, which keeps the test off the path of most values.
+bool leftOutUndefined(Walk& walk, std::int32_t resolved, const TypeInfo& entry) {
+    if (!entry.members.empty() || !entry.enumerators.empty()) return false;
+    const Definition definition = definitionOf(walk.debug, resolved);
+    if (definition == Definition::Found) return false;
+    std::string why = "type " + typeName(walk.debug, resolved);
+    why += definition == Definition::Missing ? " is only declared, no unit defines it"
+                                             : " has definitions that differ in size or members";
+    why += " - build with -fstandalone-debug (clang) or -femit-class-debug-always (gcc)";
+    warnLeftOut(walk, why);
+    return true;
+}
 
 // With a wanted test, the elements of an array are found digit by digit of
 // their index text, so that one index named among millions is reached
@@ -234,6 +262,10 @@ bool warnArrayLimit(Walk& walk, std::uint64_t count) {
 
 void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::int32_t depth) {
     if (elementsUnwanted(walk)) return;
+    // One warning for the array, not one for each element.
+    const std::int32_t element = resolveAlias(walk.debug.types, array.target);
+    if (const TypeInfo* e = entryAt(walk.debug, element); e != nullptr && leftOutUndefined(walk, element, *e))
+        return;
     const std::uint64_t count = elementCount(array);
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
     if (walk.arrayLimit < count && walk.arrayWarnings != nullptr && !warnArrayLimit(walk, count)) return;
@@ -304,7 +336,12 @@ void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, s
             }
         }
         const std::uint64_t memberAddress = address + member.offset;
-        if (member.bitSize == 0) {
+        if (member.bitSize == 0 && member.storageSize == kVirtualBase) {
+            const TypeInfo* base = entryAt(walk.debug, resolveAlias(walk.debug.types, member.type));
+            warnLeftOut(walk, "the members of its virtual base class " +
+                                  std::string(base != nullptr ? base->name : std::string_view()) +
+                                  ", which only the running program places");
+        } else if (member.bitSize == 0) {
             step(walk, memberAddress, member.type, depth + 1);
         } else if (walk.values == 0) {
             walk.exhausted = true;
@@ -328,8 +365,10 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
     const TypeInfo* entry = entryAt(debug, resolved);
     if (entry == nullptr) return;
     switch (entry->kind) {
-        case TypeKind::Base:
         case TypeKind::Enum:
+            if (leftOutUndefined(walk, resolved, *entry)) return;
+            [[fallthrough]];
+        case TypeKind::Base:
         case TypeKind::Pointer:
             emit(walk, address, resolved, byteSize(debug.types, resolved), 0, false, type);
             return;
@@ -338,7 +377,7 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
             return;
         case TypeKind::Struct:
         case TypeKind::Union:
-            stepMembers(walk, address, *entry, depth);
+            if (!leftOutUndefined(walk, resolved, *entry)) stepMembers(walk, address, *entry, depth);
             return;
         default:
             // Other, Unspecified, Function, and a Typedef or Qualified entry

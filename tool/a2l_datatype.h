@@ -23,4 +23,10 @@ struct DatatypeLimits {
 // values; `size` is the scalar's size, not the entry's.
 std::optional<DatatypeLimits> a2lDatatypeFor(const vk::elf::TypeInfo& type, std::uint64_t size);
 
+// Whether the enumeration's values are those of an unsigned underlying type,
+// up to 2^64 - 1, whose bits Enumerator::value holds; and an enumerator's
+// value as a number, for limits and their order.
+bool unsignedEnumerators(const vk::elf::TypeInfo& type);
+double enumeratorNumber(const vk::elf::TypeInfo& type, const vk::elf::Enumerator& e);
+
 }  // namespace vk::tool

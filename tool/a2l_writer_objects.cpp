@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "elf/flatten.h"
+#include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
 #include "tool/a2l_writer.h"
 
@@ -51,10 +52,12 @@ Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
         order(limits);
     }
     if (type != nullptr && type->kind == vk::elf::TypeKind::Enum && !type->enumerators.empty()) {
-        const auto [low, high] = std::minmax_element(
-            type->enumerators.begin(), type->enumerators.end(),
-            [](const vk::elf::Enumerator& a, const vk::elf::Enumerator& b) { return a.value < b.value; });
-        limits = {static_cast<double>(low->value), static_cast<double>(high->value)};
+        const auto [low, high] =
+            std::minmax_element(type->enumerators.begin(), type->enumerators.end(),
+                                [type](const vk::elf::Enumerator& a, const vk::elf::Enumerator& b) {
+                                    return enumeratorNumber(*type, a) < enumeratorNumber(*type, b);
+                                });
+        limits = {enumeratorNumber(*type, *low), enumeratorNumber(*type, *high)};
     }
     limits.lower = item.entry->value("min", limits.lower);
     limits.upper = item.entry->value("max", limits.upper);
