@@ -295,7 +295,8 @@ TEST(ListMode, CppValuesLeftOutAreNamed) {
     const std::string warnings = run.err.substr(0, run.err.find('\n', run.err.rfind("warning: ")) + 1);
     EXPECT_EQ(
         warnings,
-        "warning: smartDev" + virtualBase + "warning: lonelySensor" + virtualBase +
+        "warning: smartHere" + virtualBase + "warning: smartDev" + virtualBase + "warning: lonelySensor" +
+            virtualBase +
             "warning: opaqueObj: left out: type struct Opaque is only declared, no unit defines it" + help +
             "warning: conflictObj: left out: type struct Conflict has definitions that differ in size or "
             "members" +
