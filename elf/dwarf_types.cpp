@@ -230,10 +230,12 @@ void placeBitField(Member& m, std::uint64_t storage, std::uint64_t typeSize, std
 }
 
 // The base type that an enumeration names as its underlying type
-// (DW_AT_type, as `enum class E : int16_t` has it): encoding 0 when none.
+// (DW_AT_type, as `enum class E : int16_t` has it): its encoding (0 when it
+// names none), and the bits of its values with the sign bit of a signed one.
 struct Underlying {
     std::uint8_t encoding = 0;
-    std::uint64_t size = 0;
+    std::uint64_t mask = ~std::uint64_t{0};
+    std::uint64_t signBit = 0;
 };
 
 Underlying underlyingOf(const std::vector<TypeInfo>& types, std::int32_t target) {
@@ -241,7 +243,11 @@ Underlying underlyingOf(const std::vector<TypeInfo>& types, std::int32_t target)
     if (base < 0 || static_cast<std::size_t>(base) >= types.size()) return {};
     const TypeInfo& t = types[static_cast<std::size_t>(base)];
     if (t.kind != TypeKind::Base) return {};
-    return Underlying{t.encoding, t.byteSize};
+    Underlying u{t.encoding};
+    const bool isSigned = t.encoding == 0x05 || t.encoding == 0x06;
+    if (t.byteSize >= 1 && t.byteSize < 8) u.mask = (std::uint64_t{1} << (8 * t.byteSize)) - 1;
+    if (isSigned && t.byteSize >= 1 && t.byteSize <= 8) u.signBit = std::uint64_t{1} << (8 * t.byteSize - 1);
+    return u;
 }
 
 // An enumerator's value. Data forms carry no sign: read in the underlying
@@ -251,13 +257,8 @@ Underlying underlyingOf(const std::vector<TypeInfo>& types, std::int32_t target)
 // 64-bit value.
 std::int64_t enumeratorValue(const Attr& v, const Underlying& underlying) {
     if (!v || !v.isConstant()) return 0;
-    std::uint64_t bits = v.value;
-    if (underlying.encoding != 0 && underlying.size >= 1 && underlying.size < 8) {
-        const unsigned width = static_cast<unsigned>(8 * underlying.size);
-        bits &= (std::uint64_t{1} << width) - 1;
-        const bool isSigned = underlying.encoding == 0x05 || underlying.encoding == 0x06;
-        if (isSigned && (bits >> (width - 1)) != 0) bits |= ~std::uint64_t{0} << width;
-    }
+    std::uint64_t bits = v.value & underlying.mask;
+    if (bits & underlying.signBit) bits |= ~underlying.mask;
     return static_cast<std::int64_t>(bits);
 }
 

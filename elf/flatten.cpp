@@ -132,11 +132,8 @@ void warnLeftOut(Walk& walk, std::string_view why) {
     walk.warnings->push_back(std::move(warning));
 }
 
-// A structure, union or enumeration whose definition the debug information
-// lacks: nothing of its values can be placed. Only such an entry has neither
-// members nor enumerators, which keeps the test off the path of most values.
-bool leftOutUndefined(Walk& walk, std::int32_t resolved, const TypeInfo& entry) {
-    if (!entry.members.empty() || !entry.enumerators.empty()) return false;
+// Warns of an entry without its definition; false for one that has it.
+bool warnUndefined(Walk& walk, std::int32_t resolved) {
     const Definition definition = definitionOf(walk.debug, resolved);
     if (definition == Definition::Found) return false;
     std::string why = "type " + typeName(walk.debug, resolved);
@@ -145,6 +142,14 @@ bool leftOutUndefined(Walk& walk, std::int32_t resolved, const TypeInfo& entry) 
     why += " - build with -fstandalone-debug (clang) or -femit-class-debug-always (gcc)";
     warnLeftOut(walk, why);
     return true;
+}
+
+// A structure, union or enumeration whose definition the debug information
+// lacks: nothing of its values can be placed. Only such an entry has neither
+// members nor enumerators, which keeps the test off the path of most values.
+inline bool leftOutUndefined(Walk& walk, std::int32_t resolved, const TypeInfo& entry) {
+    return entry.members.empty() && entry.enumerators.empty() && !walk.debug.undefined.empty() &&
+           warnUndefined(walk, resolved);
 }
 
 // With a wanted test, the elements of an array are found digit by digit of
@@ -321,6 +326,13 @@ void bitFieldLeaf(Walk& walk, std::uint64_t address, const Member& member) {
          typed ? member.type : -1);
 }
 
+void warnVirtualBase(Walk& walk, const Member& base) {
+    const TypeInfo* type = entryAt(walk.debug, resolveAlias(walk.debug.types, base.type));
+    warnLeftOut(walk, "the members of its virtual base class " +
+                          std::string(type != nullptr ? type->name : std::string_view()) +
+                          ", which only the running program places");
+}
+
 void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, std::int32_t depth) {
     const std::size_t mark = walk.name.size();
     for (const Member& member : aggregate.members) {
@@ -336,13 +348,11 @@ void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, s
             }
         }
         const std::uint64_t memberAddress = address + member.offset;
-        if (member.bitSize == 0 && member.storageSize == kVirtualBase) {
-            const TypeInfo* base = entryAt(walk.debug, resolveAlias(walk.debug.types, member.type));
-            warnLeftOut(walk, "the members of its virtual base class " +
-                                  std::string(base != nullptr ? base->name : std::string_view()) +
-                                  ", which only the running program places");
-        } else if (member.bitSize == 0) {
-            step(walk, memberAddress, member.type, depth + 1);
+        if (member.bitSize == 0) {
+            if (member.storageSize == kVirtualBase)
+                warnVirtualBase(walk, member);
+            else
+                step(walk, memberAddress, member.type, depth + 1);
         } else if (walk.values == 0) {
             walk.exhausted = true;
         } else {
