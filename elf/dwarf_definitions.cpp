@@ -1,6 +1,7 @@
 #include "elf/dwarf_definitions.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "elf/dwarf_reader.h"
 
@@ -220,9 +221,10 @@ Completion DefinitionIndex::find(std::uint32_t declaration) {
     if (it != definitions_.end() && it->key() == key) {
         c.outcome = Definition::Found;
         c.definition = it->die;
-        const std::uint64_t first = fingerprint(it->die);
+        std::optional<std::uint64_t> first;  // of the first definition, once there is a second
         for (++it; it != definitions_.end() && it->key() == key; ++it) {
-            if (fingerprint(it->die) == first) continue;
+            if (!first) first = fingerprint(c.definition);
+            if (fingerprint(it->die) == *first) continue;
             c.outcome = Definition::Conflicting;
             c.definition = kNoDie;
             break;
