@@ -1,6 +1,7 @@
 #include "tool/a2l_datatype.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace vk::tool {
 namespace {
@@ -57,9 +58,17 @@ bool unsignedEnumerators(const vk::elf::TypeInfo& type) {
     return type.kind == vk::elf::TypeKind::Enum && type.encoding != 0 && !isSignedEncoding(type.encoding);
 }
 
-double enumeratorNumber(const vk::elf::TypeInfo& type, const vk::elf::Enumerator& e) {
-    return unsignedEnumerators(type) ? static_cast<double>(static_cast<std::uint64_t>(e.value))
-                                     : static_cast<double>(e.value);
+std::pair<double, double> enumeratorRange(const vk::elf::TypeInfo& type) {
+    const bool isUnsigned = unsignedEnumerators(type);
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (const vk::elf::Enumerator& e : type.enumerators) {
+        const double value = isUnsigned ? static_cast<double>(static_cast<std::uint64_t>(e.value))
+                                        : static_cast<double>(e.value);
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    return {low, high};
 }
 
 std::optional<DatatypeLimits> a2lDatatypeFor(const vk::elf::TypeInfo& type, std::uint64_t size) {

@@ -52,12 +52,8 @@ Limits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type) {
         order(limits);
     }
     if (type != nullptr && type->kind == vk::elf::TypeKind::Enum && !type->enumerators.empty()) {
-        const auto [low, high] =
-            std::minmax_element(type->enumerators.begin(), type->enumerators.end(),
-                                [type](const vk::elf::Enumerator& a, const vk::elf::Enumerator& b) {
-                                    return enumeratorNumber(*type, a) < enumeratorNumber(*type, b);
-                                });
-        limits = {enumeratorNumber(*type, *low), enumeratorNumber(*type, *high)};
+        const auto [low, high] = enumeratorRange(*type);
+        limits = {low, high};
     }
     limits.lower = item.entry->value("min", limits.lower);
     limits.upper = item.entry->value("max", limits.upper);
