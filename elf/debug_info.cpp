@@ -6,6 +6,7 @@ namespace vk::elf {
 
 DebugInfo::DebugInfo(const DebugInfo& other)
     : types(other.types),
+      undefined(other.undefined),
       globals(other.globals),
       strings(other.strings),
       warnings(other.warnings),

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "elf/elf_file.h"
@@ -36,6 +37,10 @@ enum class TypeKind : std::uint8_t {
 // file's byte order. That is its storage unit where one holds it; packed and
 // other layouts can put a field across units, and then a window of 1, 2, 4
 // or 8 bytes holds it, or none (kNoBitWindow: the field is not described).
+// A window that lies inside the containing structure is preferred to one
+// that reaches past it, where one does. A virtual base class has no offset of
+// its own (the running program reads it from the vtable): storageSize
+// kVirtualBase, bitSize 0, offset 0.
 struct Member {
     std::string_view name;
     std::uint64_t offset = 0;
@@ -46,6 +51,7 @@ struct Member {
 };
 
 inline constexpr std::uint8_t kNoBitWindow = 0xff;
+inline constexpr std::uint8_t kVirtualBase = 0xfe;
 
 struct Enumerator {
     std::int64_t value = 0;
@@ -56,12 +62,22 @@ struct TypeInfo {
     TypeKind kind = TypeKind::Other;
     std::string_view name;
     std::uint64_t byteSize = 0;
-    std::uint8_t encoding = 0;  // DW_ATE code, Base entries only
-    std::int32_t target = -1;   // always -1 for Pointer entries
+    // DW_ATE code of a Base entry, or of the base type an Enum entry names as
+    // its underlying type (0 when it names none); in an unsigned one an
+    // enumerator's value holds the bits of values up to 2^64 - 1.
+    std::uint8_t encoding = 0;
+    std::int32_t target = -1;  // always -1 for Pointer entries
     std::vector<Member> members;
     std::vector<std::uint64_t> dims;  // outermost first; 0 when unknown
     std::vector<Enumerator> enumerators;
 };
+
+// Whether a structure, union or enumeration has its definition. One that its
+// unit only declares takes the definition of its kind and qualified name
+// from another unit; without one (Missing), or where such definitions differ
+// in size or members (Conflicting), it has no members and a value of it
+// cannot be described.
+enum class Definition : std::uint8_t { Found = 0, Missing = 1, Conflicting = 2 };
 
 struct GlobalVariable {
     std::string_view name;
@@ -73,6 +89,9 @@ struct GlobalVariable {
 
 struct DebugInfo {
     std::vector<TypeInfo> types;
+    // The entries without their definition, by ascending index; kept apart
+    // from TypeInfo, whose every byte counts in a large table.
+    std::vector<std::pair<std::int32_t, Definition>> undefined;
     std::vector<GlobalVariable> globals;  // in .debug_info order
     std::vector<std::string> strings;     // always empty
     std::vector<std::string> warnings;    // what is not read, for every mode to report
@@ -103,6 +122,9 @@ inline constexpr std::uint64_t kDwarfNameBudgetFactor = 8;
 // "DWARF: ..." when the debug data is malformed. STABS beside DWARF gives a
 // warning.
 Result<DebugInfo> loadDwarf(const ElfFile& file);
+
+// Found unless the entry at `index` is listed in `undefined`.
+Definition definitionOf(const DebugInfo& debug, std::int32_t index);
 
 // Follows Typedef and Qualified links (at most 64 moves); a negative index
 // is returned unchanged.

@@ -10,6 +10,8 @@ namespace {
 // far more memory than its bytes in the file.
 constexpr std::uint64_t kDenseSlack = 1024;
 
+constexpr std::uint64_t kDeclarationAttr = 0x3c;
+
 bool occupiesNoBytes(std::uint64_t form, const AbbrevUnitShape& shape) {
     if (form == 0x19 || form == 0x21) return true;
     return shape.addressSize == 0 && (form == 0x01 || (form == 0x10 && shape.version <= 2));
@@ -93,6 +95,7 @@ std::uint64_t AbbrevTable::read(const std::uint8_t* data, std::uint64_t size, bo
             s.form = c.readUleb();
             if (s.attr == 0 && s.form == 0) break;
             if (s.form == 0x21) s.implicitConst = c.readSleb();
+            if (s.attr == kDeclarationAttr) a.declaration = true;
             if (occupiesNoBytes(s.form, shape)) {
                 if (!kept(s.attr)) continue;
                 if (std::find(zeroSized.begin(), zeroSized.end(), s.attr) != zeroSized.end()) continue;

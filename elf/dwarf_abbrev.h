@@ -33,6 +33,7 @@ struct Abbrev {
 
     std::uint64_t tag = 0;
     bool hasChildren = false;
+    bool declaration = false;                 // has a DW_AT_declaration entry, so the walk can mark its DIEs
     std::uint32_t fixedSize = kVariableSize;  // bytes of all values, when no form varies in size
     std::size_t specBegin = 0;                // into AbbrevTable::specs
     std::size_t specCount = 0;

@@ -1,5 +1,7 @@
 // loadDwarf, the reader's entry point, and the walks over the finished type
 // table that the flattening relies on.
+#include <algorithm>
+
 #include "elf/debug_info.h"
 #include "elf/dwarf_error.h"
 #include "elf/dwarf_reader.h"
@@ -99,6 +101,12 @@ Result<DebugInfo> loadDwarf(const ElfFile& file) {
             "STABS debug information (.stab) is not read: the variables of its units are not listed - "
             "build with -gdwarf-4");
     return info;
+}
+
+Definition definitionOf(const DebugInfo& debug, std::int32_t index) {
+    const auto it = std::lower_bound(debug.undefined.begin(), debug.undefined.end(), index,
+                                     [](const auto& entry, std::int32_t i) { return entry.first < i; });
+    return it != debug.undefined.end() && it->first == index ? it->second : Definition::Found;
 }
 
 std::int32_t resolveAlias(const std::vector<TypeInfo>& types, std::int32_t index) {

@@ -139,6 +139,12 @@ std::string_view DwarfReader::keepName(std::string_view text) {
     return kept;
 }
 
+std::string_view DwarfReader::keepMadeName(std::string_view text) {
+    if (text.size() > nameBytesLeft_) throw ParseError("DWARF data too large");
+    nameBytesLeft_ -= text.size();
+    return result.names.keep(text);
+}
+
 DebugInfo DwarfReader::takeResult() {
     return std::move(result);
 }

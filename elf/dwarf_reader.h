@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -24,6 +25,7 @@
 
 #include "elf/debug_info.h"
 #include "elf/dwarf_abbrev.h"
+#include "elf/dwarf_definitions.h"
 #include "elf/dwarf_forms.h"
 #include "elf/dwarf_table.h"
 #include "elf/elf_file.h"
@@ -139,6 +141,7 @@ struct Die {
 };
 
 inline constexpr std::uint8_t kInGlobalScope = 1;  // every ancestor is a unit, namespace or class
+inline constexpr std::uint8_t kDeclaration = 2;    // its abbreviation has DW_AT_declaration
 
 class AllocatedRanges;
 
@@ -152,6 +155,7 @@ struct FixedLocation {
 class DwarfReader {
 public:
     explicit DwarfReader(const ElfFile& file);
+    ~DwarfReader();
 
     bool hasDebugInfo() const { return !info.empty() && !abbrev.empty(); }
 
@@ -159,6 +163,9 @@ public:
     void collectGlobals();
     // Type index built for a DIE (kNoDie gives -1); each DIE is built once.
     std::int32_t buildType(std::uint32_t die);
+    // The definition of the structure, union or enumeration that DIE
+    // `declaration` only declares, or why there is none.
+    Completion completeDeclaration(std::uint32_t declaration);
     // The DIE's name, kept in the result's names.
     std::string_view dieName(std::uint32_t die);
     // The same, starting from the DIE's attributes already decoded.
@@ -182,6 +189,8 @@ public:
     // place in the file; beyond the budget that debug_info.h documents the
     // load fails.
     std::string_view keepName(std::string_view text);
+    // The same for text made here rather than read from the file.
+    std::string_view keepMadeName(std::string_view text);
 
     DebugInfo takeResult();
 
@@ -216,8 +225,9 @@ private:
     std::uint64_t abbrevBytesLeft_ = 0;  // of .debug_abbrev still to be read, overlaps counted again
     std::uint64_t nameBytesLeft_ = 0;
     KeptNames kept_;
-    mutable std::size_t lastUnit_ = 0;  // unitIndexOf: most lookups stay in one unit
-    std::vector<std::uint32_t> open_;   // DIE walk: open parents
+    std::unique_ptr<DefinitionIndex> definitions_;  // made at the first declaration completed
+    mutable std::size_t lastUnit_ = 0;              // unitIndexOf: most lookups stay in one unit
+    std::vector<std::uint32_t> open_;               // DIE walk: open parents
 };
 
 }  // namespace vk::elf

@@ -2,6 +2,7 @@
 // are filled, so a type graph that refers back to itself ends. The walk keeps
 // its own stack rather than recursing, so a chain of a million typedefs in a
 // malformed file cannot exhaust the call stack.
+#include <algorithm>
 #include <utility>
 
 #include "elf/dwarf_reader.h"
@@ -178,15 +179,44 @@ BitWindow placeBits(const BitWindow& named, std::uint64_t first, std::uint64_t b
     return BitWindow{};
 }
 
+// Of the windows that hold the field's bits, one that lies inside the
+// `container` bytes of the structure that holds it, so that reading or
+// writing the field touches no other object: a unit of the declared type's
+// size aligned as placeBits aligns it, else the smallest window of 1, 2, 4
+// or 8 bytes, from the field's first byte or ending at the structure's end.
+// `fallback` where none lies inside.
+BitWindow windowInside(const BitWindow& fallback, std::uint64_t first, std::uint64_t bits,
+                       std::uint64_t typeSize, std::uint64_t container, bool littleEndian) {
+    const auto inside = [container](std::uint64_t offset, std::uint64_t size) {
+        return offset <= container && size <= container - offset;
+    };
+    if (isScalarSize(typeSize)) {
+        const std::uint64_t unit = first / (8 * typeSize) * typeSize;
+        if (first - 8 * unit + bits <= 8 * typeSize && inside(unit, typeSize))
+            return windowAt(unit, typeSize, first, bits, littleEndian);
+    }
+    const std::uint64_t firstByte = first / 8;
+    const std::uint64_t lastByte = (first + bits - 1) / 8;
+    for (std::uint64_t size = 1; size <= 8; size *= 2) {
+        if (lastByte - firstByte >= size || size > container) continue;
+        const std::uint64_t offset = std::min(firstByte, container - size);
+        if (offset + size > lastByte) return windowAt(offset, size, first, bits, littleEndian);
+    }
+    return fallback;
+}
+
 // Sets the bit field's offset, shift and window size from whichever
-// attributes place it; `storage` is the size they count in.
-void placeBitField(Member& m, std::uint64_t storage, std::uint64_t typeSize, const Attr& dataBitOffset,
-                   const Attr& bitOffset, bool littleEndian) {
+// attributes place it; `storage` is the size they count in, `container` the
+// byte size of the structure or union that holds it (0 when unknown).
+void placeBitField(Member& m, std::uint64_t storage, std::uint64_t typeSize, std::uint64_t container,
+                   const Attr& dataBitOffset, const Attr& bitOffset, bool littleEndian) {
     const std::uint64_t bits = m.bitSize;
     const BitWindow named =
         namedUnit(m.offset, bits, storage, typeSize, dataBitOffset, bitOffset, littleEndian);
     const std::uint64_t first = firstBit(m.offset, bits, storage, dataBitOffset, bitOffset, littleEndian);
-    const BitWindow w = placeBits(named, first, bits, typeSize, littleEndian);
+    BitWindow w = placeBits(named, first, bits, typeSize, littleEndian);
+    if (w.size != 0 && container != 0 && (w.offset > container || w.size > container - w.offset))
+        w = windowInside(w, first, bits, typeSize, container, littleEndian);
     if (w.size == 0) {
         // Left out by the flattening; the numbers only need to stay sane.
         m.offset = named.offset;
@@ -197,6 +227,39 @@ void placeBitField(Member& m, std::uint64_t storage, std::uint64_t typeSize, con
     m.offset = w.offset;
     m.bitShift = static_cast<std::uint8_t>(w.shift);
     m.storageSize = w.size == typeSize ? 0 : static_cast<std::uint8_t>(w.size);
+}
+
+// The base type that an enumeration names as its underlying type
+// (DW_AT_type, as `enum class E : int16_t` has it): its encoding (0 when it
+// names none), and the bits of its values with the sign bit of a signed one.
+struct Underlying {
+    std::uint8_t encoding = 0;
+    std::uint64_t mask = ~std::uint64_t{0};
+    std::uint64_t signBit = 0;
+};
+
+Underlying underlyingOf(const std::vector<TypeInfo>& types, std::int32_t target) {
+    const std::int32_t base = resolveAlias(types, target);
+    if (base < 0 || static_cast<std::size_t>(base) >= types.size()) return {};
+    const TypeInfo& t = types[static_cast<std::size_t>(base)];
+    if (t.kind != TypeKind::Base) return {};
+    Underlying u{t.encoding};
+    const bool isSigned = t.encoding == 0x05 || t.encoding == 0x06;
+    if (t.byteSize >= 1 && t.byteSize < 8) u.mask = (std::uint64_t{1} << (8 * t.byteSize)) - 1;
+    if (isSigned && t.byteSize >= 1 && t.byteSize <= 8) u.signBit = std::uint64_t{1} << (8 * t.byteSize - 1);
+    return u;
+}
+
+// An enumerator's value. Data forms carry no sign: read in the underlying
+// type's size and signedness where the enumeration names one (0xff of a
+// uint8_t is 255, of an int8_t -1, and gcc writes 255 of an int as 0xff too),
+// else as the form gives it. Enumerator::value keeps the bits of an unsigned
+// 64-bit value.
+std::int64_t enumeratorValue(const Attr& v, const Underlying& underlying) {
+    if (!v || !v.isConstant()) return 0;
+    std::uint64_t bits = v.value & underlying.mask;
+    if (bits & underlying.signBit) bits |= ~underlying.mask;
+    return static_cast<std::int64_t>(bits);
 }
 
 }  // namespace
@@ -216,6 +279,7 @@ struct TypeFrame {
     int phase = 0;  // 0: target next, 1: members
     std::uint32_t child = kNoDie;
     bool memberPending = false;  // `member` waits for its type to be built
+    bool memberIsBase = false;   // `member` is a base class (DW_TAG_inheritance)
     Member member;
     MemberPlace place;  // of `member`, read with its other attributes
 };
@@ -257,12 +321,14 @@ private:
 
     TypeFrame start(std::uint32_t die, std::int32_t index) {
         TypeFrame f;
-        f.die = die;
         f.index = index;
+        f.info.kind = kindOf(r_.dies[die].tag);
+        bool undefined = false;
+        if (r_.dies[die].flags & kDeclaration) die = definitionOf(die, index, f.info, undefined);
+        f.die = die;
         f.child = die + 1;
         const DieAttrs attrs = r_.attrsOf(die);
-        f.info.kind = kindOf(r_.dies[die].tag);
-        f.info.name = r_.dieName(die, attrs);
+        if (!undefined) f.info.name = r_.dieName(die, attrs);
         f.info.byteSize = constantOr0(attrs.get(at::byteSize));
         if (f.info.kind == TypeKind::Base)
             f.info.encoding = static_cast<std::uint8_t>(constantOr0(attrs.get(at::encoding)));
@@ -277,6 +343,26 @@ private:
             f.info.members.reserve(count);
         }
         return f;
+    }
+
+    // The DIE that defines what `die` declares, when it is a structure, union
+    // or enumeration and another unit defines it. Without a definition an
+    // enumeration whose declaration gives its size or underlying type is a
+    // value all the same (without enumerators); anything else is marked, and
+    // named by its qualified name for the warning that leaves its values out.
+    std::uint32_t definitionOf(std::uint32_t die, std::int32_t index, TypeInfo& info, bool& undefined) {
+        if (info.kind != TypeKind::Struct && info.kind != TypeKind::Union && info.kind != TypeKind::Enum)
+            return die;
+        const Completion c = r_.completeDeclaration(die);
+        if (c.definition != kNoDie) return c.definition;
+        if (info.kind == TypeKind::Enum) {
+            const DieAttrs attrs = r_.attrsOf(die);
+            if (attrs.get(at::byteSize) || attrs.get(at::type)) return die;
+        }
+        undefined = true;
+        info.name = r_.keepMadeName(c.qualifiedName);
+        r_.result.undefined.emplace_back(index, c.outcome);
+        return die;
     }
 
     // The next DIE whose type must be built before the frame can go on, or
@@ -311,6 +397,7 @@ private:
                 continue;
             }
             f.member = Member{};
+            f.memberIsBase = tag == 0x1c;
             if (tag == 0x0d) f.member.name = r_.dieName(c, attrs);
             f.place =
                 MemberPlace{attrs.get(at::dataMemberLocation), attrs.get(at::bitSize),
@@ -335,9 +422,16 @@ void TypeBuilder::finishMember(TypeFrame& f) {
     if (const Attr loc = place.location) {
         if (loc.attrClass == AttrClass::Block) {
             const std::uint8_t* bytes = r_.info.data() + loc.value;
+            bool constant = false;
             if (loc.size > 0 && bytes[0] == 0x23) {  // DW_OP_plus_uconst
                 Cursor rest{bytes + 1, loc.size - 1u, r_.elf.littleEndian, 0};
                 m.offset = rest.readUleb();
+                constant = rest.pos == rest.size;
+            }
+            // A virtual base: its place is read from the object's vtable.
+            if (!constant && f.memberIsBase) {
+                m.offset = 0;
+                m.storageSize = kVirtualBase;
             }
         } else {
             m.offset = loc.number();
@@ -352,18 +446,22 @@ void TypeBuilder::finishMember(TypeFrame& f) {
     const Attr ownSize = place.byteSize;
     const std::uint64_t typeSize = byteSize(r_.result.types, m.type);
     const std::uint64_t storage = ownSize ? constantOr0(ownSize) : typeSize;
-    placeBitField(m, storage, typeSize, place.dataBitOffset, place.bitOffset, r_.elf.littleEndian);
+    placeBitField(m, storage, typeSize, f.info.byteSize, place.dataBitOffset, place.bitOffset,
+                  r_.elf.littleEndian);
     f.info.members.push_back(std::move(m));
 }
 
 void TypeBuilder::finish(TypeFrame& f) {
     TypeInfo& t = f.info;
+    Underlying underlying;
     if (t.kind == TypeKind::Enum) {
         // Reserved exactly: a header's enumerations repeat in every unit.
         std::size_t count = 0;
         for (std::uint32_t c = f.die + 1; c < r_.dies[f.die].subtreeEnd; c = r_.dies[c].subtreeEnd)
             count += r_.dies[c].tag == 0x28;
         t.enumerators.reserve(count);
+        underlying = underlyingOf(r_.result.types, t.target);
+        t.encoding = underlying.encoding;
     }
     for (std::uint32_t c = f.die + 1; c < r_.dies[f.die].subtreeEnd; c = r_.dies[c].subtreeEnd) {
         const std::uint16_t tag = r_.dies[c].tag;
@@ -380,8 +478,7 @@ void TypeBuilder::finish(TypeFrame& f) {
         } else if (t.kind == TypeKind::Enum && tag == 0x28) {
             const DieAttrs attrs = r_.attrsOf(c);
             const Attr v = attrs.get(at::constValue);
-            t.enumerators.push_back(Enumerator{v && v.isConstant() ? static_cast<std::int64_t>(v.value) : 0,
-                                               r_.dieName(c, attrs)});
+            t.enumerators.push_back(Enumerator{enumeratorValue(v, underlying), r_.dieName(c, attrs)});
         }
     }
     const bool sizeFromElements = t.kind == TypeKind::Array && t.byteSize == 0;

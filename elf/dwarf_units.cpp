@@ -169,6 +169,7 @@ void DwarfReader::readDies(Cursor& c, std::uint64_t unitEnd, std::uint64_t unitO
         d.unitOffset = static_cast<std::uint32_t>(dieOffset - unitOffset);
         d.subtreeEnd = static_cast<std::uint32_t>(dies.size()) + 1;
         d.tag = a->tag > 0xffff ? 0xffff : static_cast<std::uint16_t>(a->tag);
+        if (a->declaration) d.flags = kDeclaration;
         if (parent == kNoDie || (isGlobalScopeTag(dies[parent].tag) && (dies[parent].flags & kInGlobalScope)))
             d.flags |= kInGlobalScope;
         typeDies += isTypeTag(d.tag);

@@ -40,16 +40,16 @@ struct Walk {
     std::uint64_t values = kFlattenValueBudget;
     std::uint64_t bytes = kFlattenByteBudget;
     bool exhausted = false;
-    std::uint64_t leftOut = 0;      // values named as left out by the bounds below
-    bool moreLeftOut = false;       // and more than were named
-    std::uint64_t startValues = 0;  // of values and bytes, when a run's budget is charged
+    std::vector<std::string> namedLeftOut{};  // the warnings of the values named as left out
+    bool moreLeftOut = false;                 // and more than were named
+    std::uint64_t startValues = 0;            // of values and bytes, when a run's budget is charged
     std::uint64_t startBytes = 0;
 
-    // The walk's own bounds, or what is left of the run's where that is less.
     // Whether a value left out would still be named: the test of whether it
     // holds anything is spared once it would not.
     bool naming() const { return warnings != nullptr && !moreLeftOut; }
 
+    // The walk's own bounds, or what is left of the run's where that is less.
     void start() {
         if (run == nullptr) return;
         values = std::min(values, run->values);
@@ -149,15 +149,19 @@ void warn(Walk& walk, std::string warning) {
     walk.warnings->push_back(std::move(warning));
 }
 
-// The value at hand, with all under it, cannot be described.
+// The value at hand, with all under it, cannot be described. A value met
+// twice (a virtual base reached through both sides of a diamond) is named once.
 void leaveOut(Walk& walk, std::string_view why) {
     if (!walk.naming()) return;
-    if (walk.leftOut == kLeftOutNamed) {
+    std::string warning = leftOutWarning(walk.name, why);
+    if (std::find(walk.namedLeftOut.begin(), walk.namedLeftOut.end(), warning) != walk.namedLeftOut.end())
+        return;
+    if (walk.namedLeftOut.size() == kLeftOutNamed) {
         walk.moreLeftOut = true;
         return;
     }
-    ++walk.leftOut;
-    warn(walk, leftOutWarning(walk.name, why));
+    walk.namedLeftOut.push_back(warning);
+    warn(walk, std::move(warning));
 }
 
 // True when the caller's wanted test rejects the name at hand, which then
@@ -186,6 +190,26 @@ bool elementsUnwanted(Walk& walk) {
 }
 
 void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t depth);
+
+// Warns of an entry without its definition; false for one that has it.
+bool warnUndefined(Walk& walk, std::int32_t resolved) {
+    const Definition definition = definitionOf(walk.debug, resolved);
+    if (definition == Definition::Found) return false;
+    std::string why = "type " + typeName(walk.debug, resolved);
+    why += definition == Definition::Missing ? " is only declared, no unit defines it"
+                                             : " has definitions that differ in size or members";
+    why += " - build with -fstandalone-debug (clang) or -femit-class-debug-always (gcc)";
+    leaveOut(walk, why);
+    return true;
+}
+
+// A structure, union or enumeration whose definition the debug information
+// lacks: nothing of its values can be placed. Only such an entry has neither
+// members nor enumerators, which keeps the test off the path of most values.
+inline bool leftOutUndefined(Walk& walk, std::int32_t resolved, const TypeInfo& entry) {
+    return entry.members.empty() && entry.enumerators.empty() && !walk.debug.undefined.empty() &&
+           warnUndefined(walk, resolved);
+}
 
 // With a wanted test, the elements of an array are found digit by digit of
 // their index text, so that one index named among millions is reached
@@ -318,6 +342,10 @@ void stepArray(Walk& walk, std::uint64_t address, const TypeInfo& array, std::in
         walk.values -= std::min(taken, walk.values);
         return;
     }
+    // One warning for the array, not one for each element.
+    const std::int32_t element = resolveAlias(walk.debug.types, array.target);
+    if (const TypeInfo* e = entryAt(walk.debug, element); e != nullptr && leftOutUndefined(walk, element, *e))
+        return;
     const std::uint64_t stride = byteSize(walk.debug.types, array.target);
     if (walk.arrayLimit < count && walk.arrayWarnings != nullptr && !warnArrayLimit(walk, count)) return;
     const std::uint64_t taken = std::min(walk.arrayLimit, count);
@@ -368,6 +396,13 @@ void bitFieldLeaf(Walk& walk, std::uint64_t address, const Member& member) {
          typed ? member.type : -1);
 }
 
+void warnVirtualBase(Walk& walk, const Member& base) {
+    const TypeInfo* type = entryAt(walk.debug, resolveAlias(walk.debug.types, base.type));
+    leaveOut(walk, "the members of its virtual base class " +
+                       std::string(type != nullptr ? type->name : std::string_view()) +
+                       ", which only the running program places");
+}
+
 void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, std::int32_t depth) {
     const std::size_t mark = walk.name.size();
     for (const Member& member : aggregate.members) {
@@ -384,7 +419,10 @@ void stepMembers(Walk& walk, std::uint64_t address, const TypeInfo& aggregate, s
         }
         const std::uint64_t memberAddress = address + member.offset;
         if (member.bitSize == 0) {
-            step(walk, memberAddress, member.type, depth + 1);
+            if (member.storageSize == kVirtualBase)
+                warnVirtualBase(walk, member);
+            else
+                step(walk, memberAddress, member.type, depth + 1);
         } else if (walk.values == 0) {
             walk.exhausted = true;
         } else {
@@ -411,8 +449,10 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
     const TypeInfo* entry = entryAt(debug, resolved);
     if (entry == nullptr) return;
     switch (entry->kind) {
-        case TypeKind::Base:
         case TypeKind::Enum:
+            if (leftOutUndefined(walk, resolved, *entry)) return;
+            [[fallthrough]];
+        case TypeKind::Base:
         case TypeKind::Pointer:
             emit(walk, address, resolved, byteSize(debug.types, resolved), 0, false, type);
             return;
@@ -421,7 +461,7 @@ void step(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t dep
             return;
         case TypeKind::Struct:
         case TypeKind::Union:
-            stepMembers(walk, address, *entry, depth);
+            if (!leftOutUndefined(walk, resolved, *entry)) stepMembers(walk, address, *entry, depth);
             return;
         case TypeKind::Typedef:
         case TypeKind::Qualified:
@@ -504,9 +544,8 @@ void walkFrom(Walk& walk, std::uint64_t address, std::int32_t type, std::int32_t
     const bool stoppedByRun = walk.finish();
     if (walk.run != nullptr) walk.run->lastStopped = walk.exhausted;
     if (walk.moreLeftOut) {
-        walk.warnings->push_back(leftOutWarning(
-            walk.name,
-            "more values under it, past the bounds of its expansion (depth, element count, typedef links)"));
+        walk.warnings->push_back(
+            leftOutWarning(walk.name, "more values under it, for the reasons of those named before"));
     }
     if (!stoppedByRun && walk.exhausted && walk.warnings != nullptr) {
         walk.warnings->push_back(walk.name + ": expansion stopped after " +

@@ -7,7 +7,7 @@
 #            (make windows, make windows-test)
 set -e
 demo="cmake make g++ clang lld libcli11-dev nlohmann-json3-dev"
-test="$demo binutils llvm libgtest-dev libclang-rt-14-dev gcc-arm-none-eabi gcc-12-s390x-linux-gnu gcc-12-m68k-linux-gnu gcc-12-sh4-linux-gnu gcc-avr avr-libc gdb-multiarch"
+test="$demo binutils llvm libgtest-dev libclang-rt-14-dev gcc-arm-none-eabi gcc-12-s390x-linux-gnu gcc-12-m68k-linux-gnu gcc-12-sh4-linux-gnu g++-12-powerpc-linux-gnu gcc-avr avr-libc gdb-multiarch"
 windows="cmake make libcli11-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest"
 
 packages=""

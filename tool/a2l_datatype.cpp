@@ -1,6 +1,7 @@
 #include "tool/a2l_datatype.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace vk::tool {
 namespace {
@@ -42,12 +43,33 @@ std::optional<DatatypeLimits> integer(bool isSigned, std::uint64_t size) {
     }
 }
 
+bool isSignedEncoding(std::uint8_t encoding) {
+    return encoding == kEncodingSigned || encoding == kEncodingSignedChar;
+}
+
 bool hasNegativeEnumerator(const vk::elf::TypeInfo& type) {
     return std::any_of(type.enumerators.begin(), type.enumerators.end(),
                        [](const vk::elf::Enumerator& e) { return e.value < 0; });
 }
 
 }  // namespace
+
+bool unsignedEnumerators(const vk::elf::TypeInfo& type) {
+    return type.kind == vk::elf::TypeKind::Enum && type.encoding != 0 && !isSignedEncoding(type.encoding);
+}
+
+std::pair<double, double> enumeratorRange(const vk::elf::TypeInfo& type) {
+    const bool isUnsigned = unsignedEnumerators(type);
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (const vk::elf::Enumerator& e : type.enumerators) {
+        const double value = isUnsigned ? static_cast<double>(static_cast<std::uint64_t>(e.value))
+                                        : static_cast<double>(e.value);
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+    return {low, high};
+}
 
 std::optional<DatatypeLimits> a2lDatatypeFor(const vk::elf::TypeInfo& type, std::uint64_t size) {
     using vk::elf::TypeKind;
@@ -58,9 +80,11 @@ std::optional<DatatypeLimits> a2lDatatypeFor(const vk::elf::TypeInfo& type, std:
                 if (size == 8) return kFloat64;
                 return std::nullopt;
             }
-            return integer(type.encoding == kEncodingSigned || type.encoding == kEncodingSignedChar, size);
+            return integer(isSignedEncoding(type.encoding), size);
         case TypeKind::Enum:
-            return integer(hasNegativeEnumerator(type), size);
+            // The underlying type where the enumeration names one, else its values.
+            return integer(type.encoding != 0 ? isSignedEncoding(type.encoding) : hasNegativeEnumerator(type),
+                           size);
         case TypeKind::Pointer:
             return integer(false, size);
         default:

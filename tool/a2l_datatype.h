@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "elf/debug_info.h"
 
@@ -22,5 +23,11 @@ struct DatatypeLimits {
 // float, a structure). Reads only the entry's kind, encoding and enumerator
 // values; `size` is the scalar's size, not the entry's.
 std::optional<DatatypeLimits> a2lDatatypeFor(const vk::elf::TypeInfo& type, std::uint64_t size);
+
+// Whether the enumeration's values are those of an unsigned underlying type,
+// up to 2^64 - 1, whose bits Enumerator::value holds; and the lowest and
+// highest of its values (it must have enumerators), read so.
+bool unsignedEnumerators(const vk::elf::TypeInfo& type);
+std::pair<double, double> enumeratorRange(const vk::elf::TypeInfo& type);
 
 }  // namespace vk::tool

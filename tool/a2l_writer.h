@@ -22,6 +22,7 @@ namespace vk::tool {
 struct VerbalEntry {
     std::int64_t value = 0;
     std::string text;
+    bool isUnsigned = false;  // value holds the bits of one up to 2^64 - 1
 };
 
 // The whole text with its object counts, and the warnings about values of

@@ -2,6 +2,7 @@
 // tables (VT_ and the identifier) and the record layouts of parameters.
 #include <string>
 
+#include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
 #include "tool/a2l_writer.h"
 
@@ -32,7 +33,10 @@ void writeVerbal(std::string& out, const A2lItem& item, const std::string& unit,
     out += "    /begin COMPU_VTAB VT_" + item.identifier + " \"\" TAB_VERB " + std::to_string(table.size()) +
            "\n";
     for (const VerbalEntry& entry : table)
-        out += "      " + std::to_string(entry.value) + " " + vk::tool::quoted(entry.text) + "\n";
+        out += "      " +
+               (entry.isUnsigned ? std::to_string(static_cast<std::uint64_t>(entry.value))
+                                 : std::to_string(entry.value)) +
+               " " + vk::tool::quoted(entry.text) + "\n";
     out += "    /end COMPU_VTAB\n";
 }
 
@@ -81,7 +85,7 @@ std::vector<VerbalEntry> verbalTable(const A2lItem& item, const vk::elf::DebugIn
     if (type == nullptr) return table;
     if (type->kind == vk::elf::TypeKind::Enum) {
         for (const vk::elf::Enumerator& e : type->enumerators)
-            table.push_back({e.value, std::string(e.name)});
+            table.push_back({e.value, std::string(e.name), unsignedEnumerators(*type)});
     } else if (type->kind == vk::elf::TypeKind::Base && type->encoding == kEncodingBoolean) {
         table.push_back({0, "false"});
         table.push_back({1, "true"});

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "elf/flatten.h"
+#include "tool/a2l_datatype.h"
 #include "tool/a2l_format.h"
 #include "tool/a2l_writer.h"
 
@@ -90,10 +91,8 @@ ObjectLimits itemLimits(const A2lItem& item, const vk::elf::TypeInfo* type, bool
     result.range = scaledRange(item, factor, offset);
     result.limits = result.range;
     if (type != nullptr && type->kind == vk::elf::TypeKind::Enum && !type->enumerators.empty()) {
-        const auto [low, high] = std::minmax_element(
-            type->enumerators.begin(), type->enumerators.end(),
-            [](const vk::elf::Enumerator& a, const vk::elf::Enumerator& b) { return a.value < b.value; });
-        result.limits = {static_cast<double>(low->value), static_cast<double>(high->value)};
+        const auto [low, high] = enumeratorRange(*type);
+        result.limits = {low, high};
         result.range = scaledRange(item, 1.0, 0.0);  // enumerator values are raw values
     }
     Limits& limits = result.limits;

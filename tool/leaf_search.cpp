@@ -100,6 +100,12 @@ private:
     std::size_t mask_ = 0;
 };
 
+// A virtual base: only the running program places its members, and
+// flattening leaves them out.
+bool unplaced(const Member& member) {
+    return member.bitSize == 0 && member.storageSize == vk::elf::kVirtualBase;
+}
+
 class LeafSearch {
 public:
     LeafSearch(const DebugInfo& debug, const std::vector<std::string_view>& keys, std::uint64_t arrayLimit,
@@ -167,7 +173,9 @@ private:
             case TypeKind::Struct:
             case TypeKind::Union:
                 for (const Member& member : entry->members)
-                    count = saturatingAdd(count, member.bitSize != 0 ? 1 : leafCount(member.type, depth + 1));
+                    if (!unplaced(member))
+                        count =
+                            saturatingAdd(count, member.bitSize != 0 ? 1 : leafCount(member.type, depth + 1));
                 break;
             default:
                 break;
@@ -210,6 +218,7 @@ private:
     void visitMembers(const std::string& name, const std::string& alias, const std::string& identifier,
                       std::uint64_t address, const TypeInfo& aggregate, std::int32_t depth) {
         for (const Member& member : aggregate.members) {
+            if (unplaced(member)) continue;
             // Unnamed members and base classes put their members under the enclosing name.
             const std::string memberName = member.name.empty() ? name : name + "." + std::string(member.name);
             const std::string memberAlias =

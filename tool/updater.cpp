@@ -38,11 +38,15 @@ public:
     void examine(const Object& object) {
         ++report_.objects;
         const AddressEntry* entry = names_.find(object.name);
-        if (entry == nullptr) {
+        // What the symbol table alone finds, the debug information may still
+        // hold, left out of the expansion, which says more.
+        if (entry == nullptr || entry->variable == nullptr) {
             if (const auto it = leftOut_.find(object.name); it != leftOut_.end()) {
                 reportLeftOut(object, it->second);
                 return;
             }
+        }
+        if (entry == nullptr) {
             report_.notInElf.push_back(object.name);
             return;
         }
@@ -233,9 +237,11 @@ std::vector<std::string_view> objectNames(const std::vector<Object>& objects) {
 
 LeftOutNames leftOutNames(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug, const NameMap& names,
                           const std::vector<Object>& objects) {
-    std::vector<std::string_view> unfound;
-    for (const Object& object : objects)
-        if (names.find(object.name) == nullptr) unfound.push_back(object.name);
+    std::vector<std::string_view> unfound;  // by a scalar
+    for (const Object& object : objects) {
+        const AddressEntry* entry = names.find(object.name);
+        if (entry == nullptr || entry->variable == nullptr) unfound.push_back(object.name);
+    }
     std::sort(unfound.begin(), unfound.end());
     unfound.erase(std::unique(unfound.begin(), unfound.end()), unfound.end());
     std::vector<std::string> warnings = leftOutWarnings(elf, debug, unfound);

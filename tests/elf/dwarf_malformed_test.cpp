@@ -30,8 +30,14 @@ bool knownMessage(const std::string& m) {
     return false;
 }
 
-const char* kFixtures[] = {"dwarf_types-x86_64",     "dwarf_types-ppc-dwarf5",  "dwarf_types-x86_64-dwarf64",
-                           "dwarf_types-gcc-dwarf2", "dwarf_cpp-ppc64-dwarf64", "dwarf_multi-arm-dwarf5"};
+// The C++ firmware's declarations make the reader look for their definitions.
+const char* kFixtures[] = {"dwarf_types-x86_64",
+                           "dwarf_types-ppc-dwarf5",
+                           "dwarf_types-x86_64-dwarf64",
+                           "dwarf_types-gcc-dwarf2",
+                           "dwarf_cpp-ppc64-dwarf64",
+                           "dwarf_multi-arm-dwarf5",
+                           "cpp/firmware-armv7m-clang++-dwarf5"};
 
 TEST(DwarfMalformed, EveryTruncationOfInfoAndAbbrevFailsCleanly) {
     for (const char* name : kFixtures) {
@@ -77,7 +83,8 @@ TEST(DwarfMalformed, TruncatedStringAndAddressSectionsOnlyLoseNames) {
 }
 
 TEST(DwarfMalformed, ChangedBytesFailCleanly) {
-    for (const char* name : {"dwarf_types-gcc-dwarf2", "dwarf_types-ppc-dwarf5", "dwarf_cpp-ppc64-dwarf64"}) {
+    for (const char* name : {"dwarf_types-gcc-dwarf2", "dwarf_types-ppc-dwarf5", "dwarf_cpp-ppc64-dwarf64",
+                             "cpp/firmware-armv7m-clang++-dwarf5"}) {
         ElfFile f = fixture(name);
         for (const char* sectionName : {".debug_info", ".debug_abbrev"}) {
             const Section* s = section(f, sectionName);

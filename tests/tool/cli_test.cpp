@@ -296,6 +296,27 @@ TEST(ListMode, ValuesPastTheDepthBoundAreNamed) {
         << run.err;
 }
 
+// What the list cannot place is named on standard error: the members of
+// virtual bases, a class that no unit defines and one defined twice apart.
+TEST(ListMode, CppValuesLeftOutAreNamed) {
+    const ToolRun run =
+        runTool({"-l", std::string(VK_FIXTURE_DIR) + "/cpp/firmware-armv7m-clang++-dwarf4.elf"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(" chanTable[1].chanId\n"), std::string::npos);
+    const std::string virtualBase =
+        ": left out: the members of its virtual base class Node, which only the running program places\n";
+    const std::string help = " - build with -fstandalone-debug (clang) or -femit-class-debug-always (gcc)\n";
+    const std::string warnings = run.err.substr(0, run.err.find('\n', run.err.rfind("warning: ")) + 1);
+    EXPECT_EQ(
+        warnings,
+        "warning: smartHere" + virtualBase + "warning: smartDev" + virtualBase + "warning: lonelySensor" +
+            virtualBase +
+            "warning: opaqueObj: left out: type struct Opaque is only declared, no unit defines it" + help +
+            "warning: conflictObj: left out: type struct Conflict has definitions that differ in size or "
+            "members" +
+            help);
+}
+
 TEST(ListMode, FullStandardOutputIsAnError) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     // Whether the lines fill the buffer or are flushed only at the end.

@@ -251,6 +251,54 @@ TEST(Generate, MembersAtTheirCompilerOffsets) {
         std::string::npos);
 }
 
+// The C++ firmware of every C++ compiler: enumerations take the size and
+// signedness of their underlying type (verbal values and limits of uint64_t
+// ones above 2^63 too, bit fields of them as well), a class defined in
+// another unit gives its members, and what cannot be placed answers the
+// entries that name it with its warning.
+TEST(Generate, CppFirmwareOfEveryCompiler) {
+    std::vector<std::string> builds;
+    for (const auto& entry : fs::directory_iterator(fs::path(VK_FIXTURE_DIR) / "cpp"))
+        if (entry.path().extension() == ".elf") builds.push_back(entry.path().stem().string());
+    ASSERT_FALSE(builds.empty());
+    const std::string virtualBase =
+        "smartDev: left out: the members of its virtual base class Node, which only the running program "
+        "places";
+    for (const std::string& build : builds) {
+        SCOPED_TRACE(build);
+        const Firmware firmware = loadFirmware("cpp/firmware", build.substr(9));
+        const GeneratedA2l result = generateOk(firmware, R"({"variables": [
+            {"name": "torque"}, {"name": "wide"}, {"name": "modes"}, {"name": "flags.dir"},
+            {"name": "chanTable[1].chanId"}, {"name": "smartDev.nodeId"}, {"name": "opaqueObj"}]})");
+        const std::string& text = result.text;
+        for (const auto& [name, line] : std::vector<std::pair<std::string, std::string>>{
+                 {"torque", "SWORD CM_torque 0 0 1 2"},
+                 {"wide", "A_UINT64 CM_wide 0 0 0 1.844674407e+19"},
+                 {"modes.gear", "UBYTE CM_modes.gear 0 0 0 255"},
+                 {"modes.trim", "SBYTE CM_modes.trim 0 0 -128 127"},
+                 {"modes.code", "SLONG CM_modes.code 0 0 -2 255"},
+                 {"flags.dir", "SWORD CM_flags.dir 0 0 1 2"}}) {
+            const std::size_t at = text.find("    /begin MEASUREMENT " + name + " ");
+            EXPECT_EQ(at == std::string::npos ? "(none)" : text.substr(text.find('\n', at) + 7, line.size()),
+                      line)
+                << name;
+        }
+        EXPECT_NE(text.find("      18446744073709551615 \"U64_B\"\n"), std::string::npos);
+        EXPECT_NE(text.find("      255 \"Top\"\n"), std::string::npos);
+        EXPECT_NE(text.find("      -128 \"Low\"\n"), std::string::npos);
+        EXPECT_NE(text.find("      255 \"Max\"\n"), std::string::npos);
+        EXPECT_NE(text.find("    /begin MEASUREMENT chanTable[1].chanId "), std::string::npos);
+        EXPECT_EQ(std::count(result.warnings.begin(), result.warnings.end(), virtualBase), 1);
+        const bool opaqueListed = text.find("MEASUREMENT opaqueObj.") != std::string::npos;
+        for (const std::string& warning : result.warnings) {
+            EXPECT_EQ(warning.find("matches no variable"), std::string::npos) << warning;
+            if (warning.rfind("opaqueObj: left out: ", 0) == 0) {
+                EXPECT_FALSE(opaqueListed);
+            }
+        }
+    }
+}
+
 TEST(Generate, SameInputSameText) {
     const Firmware firmware = loadFirmware("basic", "ppc");
     const char* json =

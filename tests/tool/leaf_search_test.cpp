@@ -184,7 +184,8 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInEveryFixture) {
 // Shapes the fixtures lack: arrays of typedef'd arrays, unnamed unions whose
 // members repeat names, bit fields in a part that is split (one read through a
 // wider window, one left out), two globals of one name, names that are no A2L
-// identifiers, a product of dimensions that wraps, an array without dimensions.
+// identifiers, a product of dimensions that wraps, an array without dimensions,
+// a virtual base.
 TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     DebugInfo debug;
     const auto u8 = add(debug, baseType(1));
@@ -200,8 +201,10 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     const auto inner = add(
         debug, aggregate(TypeKind::Struct, {{"x", 0, u8, 0, 0}, {"y", 1, u8, 0, 0}, {"y$", 1, u8, 0, 0}}, 2));
     const auto anon = add(debug, aggregate(TypeKind::Union, {{"x", 0, u16, 0, 0}, {"", 0, inner, 0, 0}}, 2));
+    const auto node = add(debug, aggregate(TypeKind::Struct, {{"nodeId", 0, u16, 0, 0}}, 2));
     const auto cell = add(debug, aggregate(TypeKind::Struct,
                                            {{"", 0, anon, 0, 0},
+                                            {"", 0, node, 0, 0, vk::elf::kVirtualBase},
                                             {"on", 2, u16, 1, 3},
                                             {"level", 2, u16, 4, 4},
                                             {"raw", 2, -1, 2, 9},
@@ -223,9 +226,13 @@ TEST(LeafSearch, FindsWhatFlatteningEverythingFindsInOddShapes) {
     expectSameAsFlattening(debug, 70, "odd shapes, limit 70", false);
     expectSameAsFlattening(debug, 5, "odd shapes, limit 5", false);
     expectSameAsFlattening(debug, 0, "odd shapes, limit 0", false);
-    // Flattening leaves such an array out, whose index texts would repeat.
-    const LeafMatches wrapped = findLeaves(debug, {"w[0][0][0]", "w_0_0_1"}, 70);
-    EXPECT_TRUE(wrapped.leaves.empty());
+    // Flattening leaves such an array out, whose index texts would repeat,
+    // and the members of a virtual base, which only the running program places.
+    for (std::uint64_t whole : {std::uint64_t{1}, std::uint64_t{16}}) {
+        const LeafMatches leftOut =
+            findLeaves(debug, {"cells[0][0].nodeId", "w[0][0][0]", "w_0_0_1"}, 70, whole);
+        EXPECT_TRUE(leftOut.leaves.empty());
+    }
 }
 
 // 2^40 leaves from a few bytes of debug information: only the named ones are

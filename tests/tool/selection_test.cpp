@@ -65,6 +65,11 @@ TEST(A2lDatatype, KeywordsBySizeAndSignedness) {
     plainEnum.enumerators = {{0, "A"}, {2, "B"}};
     TypeInfo emptyEnum;
     emptyEnum.kind = TypeKind::Enum;
+    // Over a named underlying type its signedness decides, not the values.
+    TypeInfo overSigned = plainEnum;
+    overSigned.encoding = 0x05;
+    TypeInfo overUnsigned = negativeEnum;  // -1: the bits of 2^64 - 1
+    overUnsigned.encoding = 0x07;
     TypeInfo pointer;
     pointer.kind = TypeKind::Pointer;
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
@@ -72,6 +77,8 @@ TEST(A2lDatatype, KeywordsBySizeAndSignedness) {
         EXPECT_EQ(keyword(base(0x05), s), expectSigned[i]);
         EXPECT_EQ(keyword(base(0x06), s), expectSigned[i]);
         EXPECT_EQ(keyword(negativeEnum, s), expectSigned[i]);
+        EXPECT_EQ(keyword(overSigned, s), expectSigned[i]);
+        EXPECT_EQ(keyword(overUnsigned, s), expectUnsigned[i]);
         for (std::uint8_t encoding : {0x02, 0x07, 0x08, 0x10, 0x00})
             EXPECT_EQ(keyword(base(encoding), s), expectUnsigned[i]);
         EXPECT_EQ(keyword(plainEnum, s), expectUnsigned[i]);
