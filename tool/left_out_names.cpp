@@ -42,7 +42,13 @@ class GlobalsByName {
 public:
     explicit GlobalsByName(const std::vector<GlobalVariable>& globals) {
         for (std::uint32_t g = 0; g < globals.size(); ++g) {
-            const std::array<std::string, 3> forms = formsOf(globals[g].name);
+            const std::string_view name = globals[g].name;
+            // Most names are their own alias and identifier.
+            if (isA2lIdentifier(name) && name.find_first_of("[]") == std::string_view::npos) {
+                entries_.emplace_back(name, g);
+                continue;
+            }
+            const std::array<std::string, 3> forms = formsOf(name);
             for (std::size_t f = 0; f < forms.size(); ++f)
                 if (f == 0 || forms[f] != forms[0]) entries_.emplace_back(forms[f], g);
         }
