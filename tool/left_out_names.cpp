@@ -36,6 +36,8 @@ bool names(std::string_view key, std::string_view name, bool whole) {
     return false;
 }
 
+}  // namespace
+
 // Every global by each of its forms, sorted, so that the globals a key may
 // lie under are found by its prefixes.
 class GlobalsByName {
@@ -75,6 +77,8 @@ private:
     std::vector<std::pair<std::string, std::uint32_t>> entries_;
 };
 
+namespace {
+
 // The warning of the first value left out under `global` that the key
 // names; only the path to the key is expanded, elements however far out.
 std::optional<std::string> leftOutUnder(const vk::elf::DebugInfo& debug, const GlobalVariable& global,
@@ -96,21 +100,19 @@ std::optional<std::string> leftOutUnder(const vk::elf::DebugInfo& debug, const G
 
 }  // namespace
 
-std::vector<std::string> leftOutWarnings(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug,
-                                         const std::vector<std::string_view>& keys) {
-    std::vector<std::string> result(keys.size());
-    if (keys.empty()) return result;
-    const GlobalsByName globals(debug.globals);
-    vk::elf::ExpansionBudget budget = vk::elf::expansionBudget(elf);
-    for (std::size_t k = 0; k < keys.size() && !budget.reached; ++k) {
-        for (std::uint32_t g : globals.under(keys[k])) {
-            std::optional<std::string> warning = leftOutUnder(debug, debug.globals[g], keys[k], budget);
-            if (!warning) continue;
-            result[k] = std::move(*warning);
-            break;
-        }
+LeftOutNames::LeftOutNames(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug)
+    : debug_(debug), budget_(vk::elf::expansionBudget(elf)) {}
+
+LeftOutNames::~LeftOutNames() = default;
+
+std::string LeftOutNames::warningFor(std::string_view name) {
+    if (!globals_) globals_ = std::make_unique<GlobalsByName>(debug_.globals);
+    for (std::uint32_t g : globals_->under(name)) {
+        if (budget_.reached) break;
+        if (std::optional<std::string> warning = leftOutUnder(debug_, debug_.globals[g], name, budget_))
+            return std::move(*warning);
     }
-    return result;
+    return {};
 }
 
 }  // namespace vk::tool

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 
 #include "a2l/char_classes.h"
@@ -23,26 +22,22 @@ using Object = vk::a2l::SourceIndex::Object;
 
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 
-// The flattening's warning for each name that the name map did not find
-// but the debug information holds, left out of the expansion.
-using LeftOutNames = std::unordered_map<std::string_view, std::string>;
-
 // Walks the indexed objects and collects the edits and report lines; the
 // counters and lists go straight into the report.
 class ObjectUpdater {
 public:
     ObjectUpdater(std::string_view text, const vk::elf::DebugInfo& debug, const NameMap& names,
-                  const LeftOutNames& leftOut, const ModelFacts* model, UpdateReport& report)
+                  LeftOutNames& leftOut, const ModelFacts* model, UpdateReport& report)
         : text_(text), debug_(debug), names_(names), leftOut_(leftOut), model_(model), report_(report) {}
 
     void examine(const Object& object) {
         ++report_.objects;
         const AddressEntry* entry = names_.find(object.name);
-        // What the symbol table alone finds, the debug information may still
-        // hold, left out of the expansion, which says more.
-        if (entry == nullptr || entry->variable == nullptr) {
-            if (const auto it = leftOut_.find(object.name); it != leftOut_.end()) {
-                reportLeftOut(object, it->second);
+        // What the symbol table alone finds as a scalar, the debug information
+        // may still hold, left out of the expansion, which says more.
+        if (entry == nullptr || (entry->variable == nullptr && scalarKind(object))) {
+            if (const std::string warning = leftOut_.warningFor(object.name); !warning.empty()) {
+                reportLeftOut(object, warning);
                 return;
             }
         }
@@ -72,10 +67,13 @@ public:
     std::vector<TextEdit> takeEdits() { return std::move(edits_); }
 
 private:
-    static bool isScalar(const Object& object, const AddressEntry& entry) {
-        if (entry.variable == nullptr) return false;
+    static bool scalarKind(const Object& object) {
         return object.kind == ObjectKind::Measurement ||
                (object.kind == ObjectKind::Characteristic && object.characteristicType == "VALUE");
+    }
+
+    static bool isScalar(const Object& object, const AddressEntry& entry) {
+        return entry.variable != nullptr && scalarKind(object);
     }
 
     // A token of one byte that is no word character (a data type written as "@")
@@ -222,7 +220,7 @@ private:
     const std::string_view text_;
     const vk::elf::DebugInfo& debug_;
     const NameMap& names_;
-    const LeftOutNames& leftOut_;
+    LeftOutNames& leftOut_;
     const ModelFacts* model_;
     UpdateReport& report_;
     std::vector<TextEdit> edits_;
@@ -233,22 +231,6 @@ std::vector<std::string_view> objectNames(const std::vector<Object>& objects) {
     names.reserve(objects.size());
     for (const Object& object : objects) names.push_back(object.name);
     return names;
-}
-
-LeftOutNames leftOutNames(const vk::elf::ElfFile& elf, const vk::elf::DebugInfo& debug, const NameMap& names,
-                          const std::vector<Object>& objects) {
-    std::vector<std::string_view> unfound;  // by a scalar
-    for (const Object& object : objects) {
-        const AddressEntry* entry = names.find(object.name);
-        if (entry == nullptr || entry->variable == nullptr) unfound.push_back(object.name);
-    }
-    std::sort(unfound.begin(), unfound.end());
-    unfound.erase(std::unique(unfound.begin(), unfound.end()), unfound.end());
-    std::vector<std::string> warnings = leftOutWarnings(elf, debug, unfound);
-    LeftOutNames leftOut;
-    for (std::size_t i = 0; i < unfound.size(); ++i)
-        if (!warnings[i].empty()) leftOut.emplace(unfound[i], std::move(warnings[i]));
-    return leftOut;
 }
 
 }  // namespace
@@ -302,7 +284,7 @@ Result<UpdateReport> update(const vk::elf::ElfFile& elf, const vk::elf::DebugInf
     // What concerns the whole text comes before the objects' lines.
     noteByteOrder(model ? &*model : nullptr, elf.littleEndian, report.warnings);
     noteIncludes(index.value().includes, report.warnings);
-    const LeftOutNames leftOut = leftOutNames(elf, debug, names, objects);
+    LeftOutNames leftOut(elf, debug);
     ObjectUpdater updater(text, debug, names, leftOut, model ? &*model : nullptr, report);
     for (const Object& object : objects) updater.examine(object);
     std::vector<TextEdit> edits = updater.takeEdits();
